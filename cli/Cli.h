@@ -1,0 +1,23 @@
+#pragma once
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+// What every panelix-cli command gets: the global options and its own words.
+struct CliContext {
+    std::string board = "usb";       // --board: where the board is reached
+    std::vector<std::string> args;   // the command's words after its name
+    std::ostream& out = std::cout;
+    std::ostream& err = std::cerr;
+};
+
+// Exit codes shared by the commands.
+namespace cli_exit {
+constexpr int kOk = 0;
+constexpr int kRejected = 1;  // a file was rejected, a panel was NG
+constexpr int kUsage = 2;     // wrong words, or a file that cannot be opened
+constexpr int kNoBoard = 3;   // no board, or a panel that could not be measured
+}  // namespace cli_exit
+
+int RunConfigCommand(CliContext& context);

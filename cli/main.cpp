@@ -1,0 +1,53 @@
+// panelix-cli: the engineer's command-line view of the station's core.
+#include <string>
+#include <string_view>
+
+#include "Cli.h"
+
+namespace {
+
+struct Command {
+    std::string_view name;
+    int (*run)(CliContext&);
+};
+
+const Command kCommands[] = {
+    {"config", RunConfigCommand},
+};
+
+int Usage(std::ostream& err) {
+    err << "usage: panelix-cli [--board sim|usb] COMMAND ...\n"
+           "commands:\n"
+           "  config check FILE | config map FILE | config save IN OUT\n";
+    return cli_exit::kUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CliContext context;
+    int i = 1;
+    while (i < argc && std::string_view(argv[i]).starts_with("--")) {
+        const std::string_view option = argv[i];
+        if (option == "--board" && i + 1 < argc) {
+            context.board = argv[i + 1];
+            i += 2;
+        } else if (option.starts_with("--board=")) {
+            context.board = std::string(option.substr(8));
+            ++i;
+        } else {
+            return Usage(context.err);
+        }
+    }
+    if (i >= argc) {
+        return Usage(context.err);
+    }
+    const std::string_view name = argv[i];
+    context.args.assign(argv + i + 1, argv + argc);
+    for (const auto& command : kCommands) {
+        if (command.name == name) {
+            return command.run(context);
+        }
+    }
+    return Usage(context.err);
+}
