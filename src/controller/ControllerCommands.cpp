@@ -4,12 +4,16 @@
 
 #include "app/Format.h"
 #include "app/Sleeper.h"
+#include "app/StationView.h"
 #include "app/StatusLog.h"
+#include "controller/SelfTest.h"
 
 namespace {
 
 constexpr uint8_t kNoMessage = 0xFF;
 constexpr uint8_t kTypeCommand = 6;
+constexpr uint8_t kTypeSelfTest = 25;
+constexpr uint8_t kTypeReportAll = 46;
 constexpr int kReportChunk = 60;
 constexpr int kPollSleepMs = 10;
 constexpr int kBringUpSettleMs = 40;
@@ -220,4 +224,126 @@ bool ControllerCommands::ReadDiagnosticPage(int page) {
     }
     StoreDiagnosticPage(data_, page);
     return true;
+}
+
+namespace {
+
+constexpr uint8_t kStatusBusyBit = 0x80;
+constexpr uint8_t kStatusReportBit = 0x10;
+constexpr int kHandshakeSleepMs = 10;
+constexpr int kOpenBoardPeriodMs = 100;
+
+// The objects the station writes to or reads messages from. Without one of them its look-up
+// would point at address 0, the information header.
+constexpr uint8_t kRequiredTypes[] = {5, 6, 9, 25, 37, 62};
+
+// The four messages that answer a report-all request, each with status 0.
+constexpr uint8_t kReportAllAnswer[] = {kTypeCommand, kTypeSelfTest, kTypeReportAll, kTypeCommand};
+
+void SearchForBoardAgain(BringUpStation& station) {
+    station.linkOk = false;
+    station.view.KillTimer(timers::kBringUp);
+    station.closeBoard();
+    station.view.SetTimer(timers::kOpenBoard, kOpenBoardPeriodMs);
+}
+
+BringUpResult FailBringUp(ControllerCommands& commands, BringUpStation& station) {
+    commands.Log().AppendLog("USB异常，请重新连接USB电缆", 0, 1);
+    SearchForBoardAgain(station);
+    return BringUpResult::Failed;
+}
+
+enum class Handshake { Met, NotMet, Failed };
+
+// Reads the answer to a report-all request, stopping at the first message that is not
+// pending, not from the expected object or not of status 0.
+Handshake ReadReportAllAnswer(ControllerCommands& commands) {
+    for (const uint8_t type : kReportAllAnswer) {
+        if (!commands.ReadMessage()) {
+            return Handshake::Failed;
+        }
+        const uint8_t id = commands.LastMessageId();
+        if (id == kNoMessage || !commands.Table().MessageFromType(id, type) ||
+            commands.LastMessageStatus() != 0) {
+            return Handshake::NotMet;
+        }
+    }
+    return Handshake::Met;
+}
+
+bool ReadAfterHandshake(ControllerCommands& commands, SelfTest& selfTest) {
+    Sleeper& sleeper = commands.Sleep();
+    sleeper.SleepMs(kHandshakeSleepMs);
+    if (!commands.ReadObject9()) {
+        return false;
+    }
+    sleeper.SleepMs(kHandshakeSleepMs);
+    if (!commands.ReadObject15()) {
+        return false;
+    }
+    sleeper.SleepMs(kHandshakeSleepMs);
+    if (!selfTest.ReadSelfTestObject()) {
+        return false;
+    }
+    sleeper.SleepMs(kHandshakeSleepMs);
+    return true;
+}
+
+}  // namespace
+
+BringUpResult BringUpController(ObjectTable& table, ControllerCommands& commands,
+                                SelfTest& selfTest, BringUpStation& station) {
+    station.linkOk = CheckUsbLink(commands.Memory(), table, commands.Log());
+    if (!station.linkOk) {
+        SearchForBoardAgain(station);
+        return BringUpResult::LinkFailed;
+    }
+    station.view.KillTimer(timers::kBringUp);
+
+    if (!ReadObjectTable(commands.Memory(), table)) {
+        return FailBringUp(commands, station);
+    }
+    table.ParseObjectTable();
+    selfTest.UseTable(table);
+    for (const uint8_t type : kRequiredTypes) {
+        if (!table.Contains(type)) {
+            commands.Log().AppendLog("对象表缺少类型" + FormatDecimal(type), 0, 1);
+            return BringUpResult::MissingObject;
+        }
+    }
+
+    if (!commands.ApplyBringUpSettings()) {
+        return FailBringUp(commands, station);
+    }
+    commands.Sleep().SleepMs(kBringUpSettleMs);
+    if (!commands.DrainToCommandMessage()) {
+        return FailBringUp(commands, station);
+    }
+    if ((commands.LastMessageStatus() & kStatusBusyBit) != 0) {
+        if (!commands.ReadObject9() || !commands.ReadMessage()) {
+            return FailBringUp(commands, station);
+        }
+    }
+    if ((commands.LastMessageStatus() & kStatusReportBit) != 0) {
+        if (!commands.DrainToCommandMessage()) {
+            return FailBringUp(commands, station);
+        }
+        if ((commands.LastMessageStatus() & kStatusReportBit) != 0) {
+            if (!commands.RequestAllReports()) {
+                return FailBringUp(commands, station);
+            }
+            // A handshake that is not met leaves the controller as it is; it is ready anyway.
+            const Handshake handshake = ReadReportAllAnswer(commands);
+            if (handshake == Handshake::Failed ||
+                (handshake == Handshake::Met && !ReadAfterHandshake(commands, selfTest))) {
+                return FailBringUp(commands, station);
+            }
+        }
+    }
+
+    station.controllerReady = true;
+    if (station.configValid) {
+        station.view.EnableControl(ids::kStartButton, true);
+    }
+    return BringUpResult::Ready;
 }

@@ -2,12 +2,15 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "controller/MemoryPort.h"
 #include "controller/ObjectTable.h"
 
+class SelfTest;
 class Sleeper;
+class StationView;
 class StatusLog;
 
 // Reference data of one test as read from the diagnostic data object.
@@ -94,6 +97,7 @@ public:
 
     MemoryPort& Memory() { return memory_; }
     const ObjectTable& Table() const { return table_; }
+    StatusLog& Log() { return log_; }
     Sleeper& Sleep() { return sleeper_; }
 
 private:
@@ -112,3 +116,30 @@ private:
 // Bytes a whole-object read asks for: the object's size, at most one report's 60 bytes; an
 // object of 256 bytes (size 0) gets 60.
 uint8_t WholeReadCount(uint8_t size);
+
+// The station's side of the bring-up: its window, its flags and the board's closing.
+struct BringUpStation {
+    StationView& view;
+    bool& linkOk;
+    bool& controllerReady;
+    bool configValid = false;  // a test configuration is in place: Start may be enabled
+    std::function<void()> closeBoard;
+};
+
+enum class BringUpResult {
+    Ready,          // controllerReady set; Start enabled when configValid
+    LinkFailed,     // header check failed: board closed, the station searches for it again
+    MissingObject,  // the table lacks an object the station writes to: not ready, board open
+    Failed,         // a later transaction failed or a loop ran out: as LinkFailed
+};
+
+// Timer 1's routine, UI thread: checks the link (failure: linkOk false, timer 1 stopped, the
+// board closed and timer 2 re-armed at 100 ms, so the station searches for the board again
+// instead of ticking at a closed one), stops timer 1, reads and parses the table (and hands
+// it to selfTest for routing pushed messages), refuses a table without the objects of types
+// 5, 6, 9, 25, 37 and 62 ("对象表缺少类型N"), applies the bring-up settings, drains the
+// messages, follows the 0x80 and 0x10 statuses through the report-all handshake and sets
+// controllerReady. A failure after the link check logs "USB异常，请重新连接USB电缆" and
+// returns to searching like a failed link check.
+BringUpResult BringUpController(ObjectTable& table, ControllerCommands& commands,
+                                SelfTest& selfTest, BringUpStation& station);
