@@ -4,8 +4,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <span>
 
 #include "app/Format.h"
+#include "app/Sleeper.h"
+#include "controller/ControllerCommands.h"
+#include "controller/ObjectTable.h"
 
 namespace {
 
@@ -258,6 +262,15 @@ void AppendLine(std::string& text, std::string_view line) {
 
 }  // namespace
 
+XcfgTableView ViewOfTable(const ObjectTable& table) {
+    XcfgTableView view;
+    std::copy_n(table.image.begin(), view.version.size(), view.version.begin());
+    for (int i = 1; i <= table.objectCount; ++i) {
+        view.objects.push_back({table.ObjectType(i), table.ObjectAddress(i), table.ObjectSize(i)});
+    }
+    return view;
+}
+
 std::vector<int> SectionsToWrite(const XcfgTableView& table) {
     const int count = std::min<int>(static_cast<int>(table.objects.size()), xcfg::kMaxRecords);
     int diagnostic = 0;
@@ -349,4 +362,113 @@ XcfgLoadResult ParseXcfg(std::string_view text, ConfigRecordSets& sets) {
     };
     return LoadLines(
         nextLine, [] { return false; }, sets);
+}
+
+bool ReadChipConfiguration(ControllerCommands& controller, ConfigRecordSets& sets) {
+    const XcfgTableView table = ViewOfTable(controller.Table());
+    MemoryPort& memory = controller.Memory();
+    const int count = std::min<int>(static_cast<int>(table.objects.size()), xcfg::kMaxRecords);
+    for (int i = 0; i < count; ++i) {
+        const XcfgObject& object = table.objects[i];
+        ConfigRecord& record = sets.chipRecords[i];
+        record[0] = static_cast<uint8_t>(object.address & 0xFF);
+        record[1] = static_cast<uint8_t>(object.address >> 8);
+        record[2] = object.size;
+        if (object.size > xcfg::kMaxObjectBytes) {
+            continue;
+        }
+        for (int offset = 0; offset < object.size; offset += xcfg::kChunkBytes) {
+            const int bytes = std::min(xcfg::kChunkBytes, object.size - offset);
+            if (!memory.ReadMemory(static_cast<uint16_t>(object.address + offset),
+                                   static_cast<uint8_t>(bytes))) {
+                return false;
+            }
+            controller.Sleep().SleepMs(xcfg::kChunkReadSleepMs);
+            const InputReport& answer = memory.Answer();
+            std::copy_n(answer.begin() + 3, bytes, record.begin() + 3 + offset);
+        }
+    }
+    return true;
+}
+
+XcfgOutcome SaveXcfg(const std::string& path, ControllerCommands& controller,
+                     ConfigRecordSets& sets) {
+    const XcfgTableView table = ViewOfTable(controller.Table());
+    for (const int i : SectionsToWrite(table)) {
+        if (table.objects[i - 1].size > xcfg::kMaxObjectBytes) {
+            return {false, std::string(xcfg::kObjectTooLarge)};
+        }
+    }
+    if (!ReadChipConfiguration(controller, sets)) {
+        return {false, std::string(xcfg::kChipReadFailed)};
+    }
+    const std::optional<std::string> text = FormatXcfg(table, sets.chipRecords);
+    if (!text) {
+        return {false, std::string(xcfg::kObjectTooLarge)};
+    }
+    const std::string failed = path + std::string(xcfg::kSaveFailed);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) {
+        return {false, failed};
+    }
+    out.write(text->data(), static_cast<std::streamsize>(text->size()));
+    out.close();
+    if (out.fail()) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        return {false, failed};
+    }
+    return {true, {}};
+}
+
+XcfgOutcome WriteChipConfiguration(ControllerCommands& controller, ConfigRecordSets& sets,
+                                   const std::function<void(int percent)>& onProgress) {
+    const int records = sets.fileRecordCount;
+    if (records > xcfg::kMaxRecords) {
+        return {false, std::string(xcfg::kTooManyObjects)};
+    }
+    // Every record is checked before the first byte goes out: a refused file must leave
+    // the controller as it was.
+    // The commit and the reset go to the command object; without one they would land at
+    // the bottom of the controller's memory.
+    if (!controller.Table().Contains(6)) {
+        return {false, std::string(xcfg::kProgramFailed)};
+    }
+    if (records > controller.Table().objectCount) {
+        return {false, std::string(xcfg::kMoreRecordsThanObjects)};
+    }
+    for (int i = 0; i < records; ++i) {
+        const ConfigRecord& record = sets.fileRecords[i];
+        if (record[2] > xcfg::kMaxObjectBytes) {
+            return {false, std::string(xcfg::kObjectTooLarge)};
+        }
+        if (record[0] + 256 * record[1] + record[2] > 0x10000) {
+            return {false, std::string(xcfg::kRejected)};
+        }
+    }
+    MemoryPort& memory = controller.Memory();
+    for (int i = 0; i < records; ++i) {
+        const ConfigRecord& record = sets.fileRecords[i];
+        const int address = record[0] + 256 * record[1];
+        const int size = record[2];
+        for (int offset = 0; offset < size; offset += xcfg::kChunkBytes) {
+            const int bytes = std::min(xcfg::kChunkBytes, size - offset);
+            const std::span<const uint8_t> chunk(record.data() + 3 + offset,
+                                                 static_cast<size_t>(bytes));
+            if (!memory.WriteMemory(static_cast<uint16_t>(address + offset), chunk,
+                                    xcfg::kChunkSettleMs)) {
+                // Without a commit the reset brings back the stored configuration.
+                controller.ResetController();
+                return {false, std::string(xcfg::kProgramFailed)};
+            }
+        }
+        sets.programProgress = static_cast<int>((i + 1) * 100.0 / records);
+        if (onProgress) {
+            onProgress(sets.programProgress);
+        }
+    }
+    if (!controller.CommitConfiguration() || !controller.ResetController()) {
+        return {false, std::string(xcfg::kProgramFailed)};
+    }
+    return {true, {}};
 }

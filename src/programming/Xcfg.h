@@ -2,10 +2,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class ControllerCommands;
+class ObjectTable;
 
 // Controller configuration files (.xcfg): the records between file and controller, the file's
 // writer and reader.
@@ -25,6 +29,16 @@ constexpr std::string_view kHeaderMissing = "烧录文件头错误！";
 constexpr std::string_view kObjectTooLarge = "烧录文件对象超过253字节！";
 constexpr std::string_view kTooManyObjects = "烧录文件对象超过64个！";
 constexpr std::string_view kSaveFailed = "保存失败！";  // follows the path
+constexpr std::string_view kChipReadFailed = "读取芯片配置失败！";
+constexpr std::string_view kMoreRecordsThanObjects = "烧录文件对象多于芯片对象！";
+constexpr std::string_view kProgramFailed = "烧录失败！";
+
+// Transfers move an object in reads and writes of this many bytes.
+constexpr int kChunkBytes = 58;
+// Sleep after each answered read of a chunk.
+constexpr int kChunkReadSleepMs = 10;
+// Settle time after each written chunk.
+constexpr int kChunkSettleMs = 10;
 }  // namespace xcfg
 
 // The record sets the station holds for the programming window; they keep their contents
@@ -52,6 +66,9 @@ struct XcfgTableView {
     // Table entry i at objects[i - 1]; at most xcfg::kMaxRecords entries are used.
     std::vector<XcfgObject> objects;
 };
+
+// The header bytes and entries 1..objectCount of a parsed table.
+XcfgTableView ViewOfTable(const ObjectTable& table);
 
 // The 1-based table entries a saved file holds, in file order: the first entry of type 37,
 // the first of type 38, then every entry after that type-38 entry. An entry is written once
@@ -86,3 +103,38 @@ XcfgLoadResult LoadXcfg(const std::string& path, ConfigRecordSets& sets);
 
 // As LoadXcfg, on the file's text.
 XcfgLoadResult ParseXcfg(std::string_view text, ConfigRecordSets& sets);
+
+// Outcome of a save or a programming: on failure, the text to show.
+struct XcfgOutcome {
+    bool ok = false;
+    std::string message;
+};
+
+// Fills sets.chipRecords from the controller: for table entry i, record i - 1 gets the
+// entry's address and size, and the object's bytes read in chunks of 58 with a 10 ms sleep
+// after each answered chunk. An object larger than a record holds gets address and size
+// only. Stops at the first chunk that is not answered (the rest of the records keep what they
+// held) and returns false. UI thread; blocks for about 10 ms per chunk plus the link's time.
+bool ReadChipConfiguration(ControllerCommands& controller, ConfigRecordSets& sets);
+
+// Saves the connected controller's configuration as a .xcfg file at path. Refuses, before
+// reading anything, a controller whose objects to be saved are larger than a record holds;
+// reads the chip configuration (a failure leaves an existing file as it was); then creates
+// or truncates the file and writes it in one go. Failure texts: kObjectTooLarge,
+// kChipReadFailed, or path + kSaveFailed when the file cannot be created or written (a
+// partly written file is removed). UI thread.
+XcfgOutcome SaveXcfg(const std::string& path, ControllerCommands& controller,
+                     ConfigRecordSets& sets);
+
+// Programs the first fileRecordCount records into the controller at the addresses they name,
+// in file order, in chunks of 58 bytes with a 10 ms settle each; sets programProgress to
+// (i + 1) * 100 / n, truncated, after record i and calls onProgress with it; then commits the
+// configuration and resets the controller.
+//
+// Nothing is written when the records do not fit (more than 64, more than the table's
+// objects, an object larger than 253 bytes or running past address 0xFFFF). A chunk that
+// fails ends the programming without a commit and resets the controller, so that it drops
+// the partly written configuration and runs on the stored one; the result is then
+// kProgramFailed. UI thread; blocks for the whole programming (about 10 ms per chunk).
+XcfgOutcome WriteChipConfiguration(ControllerCommands& controller, ConfigRecordSets& sets,
+                                   const std::function<void(int percent)>& onProgress = {});
