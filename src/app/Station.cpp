@@ -1,0 +1,101 @@
+#include "app/Station.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "app/StationView.h"
+
+namespace {
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
+}
+
+Station::Station(StationView& view, HidBackend& backend, Sleeper& sleeper,
+                 std::string workingFolder, StatusLog::Clock clock)
+    : view(view),
+      backend(backend),
+      sleeper(sleeper),
+      workingFolder(std::move(workingFolder)),
+      log(std::move(clock)),
+      link(backend, log),
+      board(link, log, sleeper) {}
+
+Station::~Station() {
+    *alive_ = false;
+}
+
+void Station::OnShowWindow() {
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    view.EnableControl(ids::kStartButton, false);
+    view.EnableMenuItem(ids::kMenuProgramming, false);
+    link.StartLink();
+    // The listener runs on the backend's thread: it only hands the event to the UI thread.
+    backend.WatchDevices([station = this, window = &view, alive = alive_](DeviceEvent event,
+                                                                          const std::string& path) {
+        if (!*alive) {
+            return;
+        }
+        window->PostToUi([station, alive, event, path] {
+            if (*alive) {
+                station->OnDeviceChange(event, path);
+            }
+        });
+    });
+    view.SetTimer(timers::kOpenBoard, kOpenBoardPeriodMs);
+    view.SetTimer(timers::kSampleAcquisition, kSampleAcquisitionPeriodMs);
+}
+
+void Station::OnTimer(int timerId) {
+    switch (timerId) {
+        case timers::kOpenBoard:
+            OnOpenBoardTimer();
+            break;
+        default:
+            break;
+    }
+}
+
+void Station::OnOpenBoardTimer() {
+    if (!link.connected) {
+        link.OpenBoard();
+        return;
+    }
+    view.KillTimer(timers::kOpenBoard);
+    if (!controllerReady) {
+        view.SetTimer(timers::kBringUp, kBringUpPeriodMs);
+    }
+}
+
+void Station::OnDeviceChange(DeviceEvent event, const std::string& path) {
+    if (link.devicePath.empty() || !EqualsIgnoringCase(path, link.devicePath)) {
+        return;
+    }
+    if (event == DeviceEvent::Arrival) {
+        log.AppendLog("测试板已连接", 0, 1);
+        if (!link.connected) {
+            view.SetTimer(timers::kOpenBoard, kOpenBoardPeriodMs);
+        }
+        return;
+    }
+    log.AppendLog("测试板已断开", 0, 1);
+    referenceModeActive = false;
+    controllerReady = false;
+    view.EnableControl(ids::kStartButton, false);
+    view.EnableMenuItem(ids::kMenuProgramming, false);
+    if (link.connected) {
+        link.CloseBoard();
+    }
+    linkOk = false;
+}
