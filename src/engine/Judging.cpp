@@ -36,7 +36,7 @@ bool NodeOutOfLimits(const JudgingLimits& limits, uint8_t x, uint8_t y, int32_t 
     return Outside(value, limits.config.rawdata_key_min, limits.config.rawdata_key_max);
 }
 
-void JudgeNodes(const JudgingLimits& limits, const NodeMatrix& nodes,
+void JudgeNodes(const JudgingLimits& limits, const NodeValueMatrix& nodes,
                 std::atomic<bool>& panelFailed) {
     const int xCount = std::min<int>(limits.config.x_channel_valid, kMatrixXChannels);
     const int yCount = std::min<int>(limits.config.y_channel_valid, kMatrixYChannels);

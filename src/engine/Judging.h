@@ -29,7 +29,7 @@ bool NodeOutOfLimits(const JudgingLimits& limits, uint8_t x, uint8_t y, int32_t 
 // at the first node out of limits. Examines nothing once panelFailed is set, also when the
 // reader thread sets it meanwhile (a pushed pin fault); never clears it. Channel counts
 // above the matrix are cut to 32 x 52.
-void JudgeNodes(const JudgingLimits& limits, const NodeMatrix& nodes,
+void JudgeNodes(const JudgingLimits& limits, const NodeValueMatrix& nodes,
                 std::atomic<bool>& panelFailed);
 
 // The two limit lines logged when judging by limits, each value right-aligned in five

@@ -8,7 +8,7 @@ constexpr int kMatrixXChannels = 32;
 constexpr int kMatrixYChannels = 52;
 
 // Node values of the last test, indexed [X channel][Y channel].
-using NodeMatrix = std::array<std::array<uint16_t, kMatrixYChannels>, kMatrixXChannels>;
+using NodeValueMatrix = std::array<std::array<uint16_t, kMatrixYChannels>, kMatrixXChannels>;
 
 // Inclusive per-node limits derived from a reference sample, indexed [X][Y]; 0 where none was
 // derived. Signed: an absolute deviation can take a lower limit below 0.

@@ -32,7 +32,8 @@ std::string ElapsedTimeLine(double seconds) {
     return "共花费时间：" + FormatSeconds(seconds) + " 秒";
 }
 
-std::string NodeCellText(const TestConfig& config, const NodeMatrix& nodes, uint8_t x, uint8_t y) {
+std::string NodeCellText(const TestConfig& config, const NodeValueMatrix& nodes, uint8_t x,
+                         uint8_t y) {
     if (x >= kMatrixXChannels || y >= kMatrixYChannels) {
         return {};
     }

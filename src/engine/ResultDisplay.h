@@ -3,8 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "app/StationView.h"
 #include "config/TestConfig.h"
 #include "engine/NodeMatrix.h"
+
+// The status label's backgrounds: "WAIT", "PASS" and "NG".
+constexpr Colour kWaitColour{0, 0, 255};
+constexpr Colour kPassColour{0, 255, 0};
+constexpr Colour kNgColour{255, 0, 0};
 
 // The OK and NG counters and the yield. They start at 0 with every run of the program and
 // are kept nowhere else. UI thread only.
@@ -31,4 +37,5 @@ std::string ElapsedTimeLine(double seconds);
 // The grid text of node (x, y): its value right-aligned in five characters when the node is
 // displayed and tested, empty when displayed but untested, "    0" when not displayed.
 // Coordinates beyond the 32 x 52 matrix have no node and give the empty text.
-std::string NodeCellText(const TestConfig& config, const NodeMatrix& nodes, uint8_t x, uint8_t y);
+std::string NodeCellText(const TestConfig& config, const NodeValueMatrix& nodes, uint8_t x,
+                         uint8_t y);

@@ -42,14 +42,18 @@ private:
         return false;
     }
 
+    // A compiled locale is kept in the temporary folder, so only the first run pays for it.
     static bool CompileGermanLocale() {
         const auto dir = std::filesystem::temp_directory_path() / "panelix-locales";
+        const auto compiled = dir / "de_DE.UTF-8";
         std::error_code error;
-        std::filesystem::create_directories(dir, error);
-        const std::string command =
-            "localedef -i de_DE -f UTF-8 '" + dir.string() + "/de_DE.UTF-8' >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0 && !std::filesystem::exists(dir / "de_DE.UTF-8")) {
-            return false;
+        if (!std::filesystem::exists(compiled, error)) {
+            std::filesystem::create_directories(dir, error);
+            const std::string command =
+                "localedef -i de_DE -f UTF-8 '" + compiled.string() + "' >/dev/null 2>&1";
+            if (std::system(command.c_str()) != 0 && !std::filesystem::exists(compiled, error)) {
+                return false;
+            }
         }
         return setenv("LOCPATH", dir.c_str(), 1) == 0;
     }

@@ -80,8 +80,8 @@ TEST(NodeOutOfLimits, Table) {
     }
 }
 
-NodeMatrix GoodNodes() {
-    NodeMatrix nodes{};
+NodeValueMatrix GoodNodes() {
+    NodeValueMatrix nodes{};
     for (auto& column : nodes) {
         column.fill(20000);
     }
@@ -104,7 +104,7 @@ TEST(JudgeNodes, FailsOnANodeOutOfLimitsWhereverItIsShown) {
     };
     for (const auto& c : cases) {
         Fixture f;
-        NodeMatrix nodes = GoodNodes();
+        NodeValueMatrix nodes = GoodNodes();
         nodes[c.x][c.y] = c.value;
         std::atomic<bool> panelFailed{false};
         JudgeNodes(f.Limits(0), nodes, panelFailed);
@@ -130,7 +130,7 @@ TEST(JudgeNodes, ChannelCountsBeyondTheMatrixStayInside) {
     for (auto& column : f.high) {
         column.fill(30000);
     }
-    NodeMatrix nodes{};
+    NodeValueMatrix nodes{};
     for (auto& column : nodes) {
         column.fill(20000);
     }

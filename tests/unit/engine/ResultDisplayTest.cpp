@@ -85,7 +85,7 @@ TEST(NodeCellText, Table) {
     config.test_key_area_y = {0, 0, 1};
     config.test_key_number_x = 1;
     config.test_key_number_y = 1;
-    NodeMatrix nodes{};
+    NodeValueMatrix nodes{};
     nodes[0][0] = 523;
     nodes[0][1] = 65535;
     nodes[1][2] = 7;
