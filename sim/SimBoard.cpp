@@ -73,6 +73,7 @@ SimBoardReply SimBoard::HandleOutputReport(std::span<const uint8_t> report) {
         return reply;
     }
 
+    const int selfTestsBefore = controller_.Count().selfTests;
     if (writeCount > 2) {
         controller_.Write(address, report.subspan(6, writeCount - 2));
     }
@@ -88,6 +89,12 @@ SimBoardReply SimBoard::HandleOutputReport(std::span<const uint8_t> report) {
         }
     }
     reply.reports.push_back(answer);
+
+    if (faults_.forwardSelfTestResult && controller_.Count().selfTests != selfTestsBefore) {
+        if (const auto result = controller_.TakeMessage(25)) {
+            reply.reports.push_back({MakePushedReport(*result), answer.extraDelayUs});
+        }
+    }
 
     const auto& push = faults_.pushSelfTest;
     if (push && pageRead && pageShown == push->atPage &&

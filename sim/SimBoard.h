@@ -59,6 +59,10 @@ struct SimFaults {
     std::optional<UnplugAtPage> unplugAtPage;
 
     std::optional<SimPushedSelfTest> pushSelfTest;
+
+    // The board takes the pin test's result message from the controller and pushes it
+    // right after acknowledging the command, so the message object never shows it.
+    bool forwardSelfTestResult = false;
 };
 
 // The test board: a bridge between 64-byte HID reports and the controller's memory.

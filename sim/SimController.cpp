@@ -160,6 +160,21 @@ void SimController::QueueRaw(std::vector<uint8_t> message) {
     }
 }
 
+std::optional<std::vector<uint8_t>> SimController::TakeMessage(uint8_t type) {
+    const SimObject* object = FindObject(type);
+    if (object == nullptr || object->firstReportId == 0) {
+        return std::nullopt;
+    }
+    for (auto it = messages_.begin(); it != messages_.end(); ++it) {
+        if (!it->empty() && (*it)[0] >= object->firstReportId && (*it)[0] <= object->lastReportId) {
+            std::vector<uint8_t> message = std::move(*it);
+            messages_.erase(it);
+            return message;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<uint8_t> SimController::Read(uint16_t address, size_t count) {
     if (messageObject_ && Covers(address, count, messageObject_->address)) {
         TakeNextMessage();

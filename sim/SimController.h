@@ -137,6 +137,9 @@ public:
     // Queues a message from the first object of type: its report ID, then bytes.
     void QueueMessage(uint8_t type, std::vector<uint8_t> bytes);
     size_t PendingMessages() const { return messages_.size(); }
+    // Removes and returns the oldest pending message of the first object of type, as a board
+    // does that forwards it; nullopt when none is pending.
+    std::optional<std::vector<uint8_t>> TakeMessage(uint8_t type);
     // Report ID of the first object of type (0 when absent or owning none).
     uint8_t ReportIdOf(uint8_t type) const;
 

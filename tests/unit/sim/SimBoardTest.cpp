@@ -403,6 +403,23 @@ TEST(SimBoardFaults, PushedSelfTestOncePerReferenceSwitch) {
     EXPECT_EQ(raw.board.Controller().PendingMessages(), 3u) << "not from the message queue";
 }
 
+TEST(SimBoardFaults, ForwardedSelfTestResultLeavesTheQueue) {
+    RawBoard raw;
+    raw.DrainMessages();
+    raw.board.Faults().forwardSelfTestResult = true;
+    raw.board.Controller().Panel().SetSelfTest({0x12, 4, 1, 52});
+    raw.board.Controller().QueueMessage(6, {0});
+
+    const SimBoardReply reply = raw.Send(WriteReport(raw.Object(25).address + 1, {0x12}));
+    ASSERT_EQ(reply.reports.size(), 2u);
+    EXPECT_EQ(reply.reports[0].report[1], SimBoard::kStatusWritten);
+    const uint8_t expected[] = {1, 0xFA, 0, raw.board.Controller().ReportIdOf(25), 0x12, 4, 1, 52};
+    EXPECT_TRUE(
+        std::equal(std::begin(expected), std::end(expected), reply.reports[1].report.begin()));
+    EXPECT_EQ(raw.Message()[0], raw.board.Controller().ReportIdOf(6)) << "others stay queued";
+    EXPECT_EQ(raw.Message()[0], 0xFF);
+}
+
 TEST(PanelModel, GoodPanelDeterministicForASeed) {
     const PanelModel a(7);
     const PanelModel b(7);
