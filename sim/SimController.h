@@ -38,11 +38,12 @@ struct SimObject {
 //    the queue (report ID first, then status and further bytes, zero-filled to the object's
 //    size); with none pending it shows report ID 0xFF and zeros. Writes are ignored.
 //  - type 6, command object: offset 0 (non-zero) resets, offset 1 = 0x55 commits the
-//    configuration, offset 2 (non-zero) calibrates, offset 3 (non-zero) requests all reports,
-//    offset 5 takes a diagnostic command (0x11 reference data from page 0, 0x01 next page,
-//    0x02 previous page, both wrapping over the 26 pages; any other code selects an output
-//    this controller does not fill). Offsets 0-3 read back 0; offset 5 reads back its code
-//    for SetDiagnosticBusyReads reads, then 0.
+//    configuration, offset 2 (non-zero) calibrates (SetCalibrationStatuses), offset 3
+//    (non-zero) queues status-0 messages from types 6, 25, 46 and 6, offset 5 takes a diagnostic
+//    command (0x11 reference data from page 0, 0x01 next page, 0x02 previous page, both wrapping
+//    over the 26 pages; any other code selects an output this controller does not fill). Offsets
+//    0-3 read back 0, offset 4 is plain memory, offset 5 reads back its code for
+//    SetDiagnosticBusyReads reads, then 0.
 //  - type 25, self test: 0x12 written to byte 1 runs the pin test, queues its result
 //    message [ID, code, kind, X, Y] from the panel's SelfTestResult and reads back 0.
 //  - type 37, diagnostic data: byte 0 the selected output, byte 1 the page shown, bytes
