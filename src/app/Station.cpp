@@ -27,10 +27,15 @@ Station::Station(StationView& view, HidBackend& backend, Sleeper& sleeper,
       workingFolder(std::move(workingFolder)),
       log(std::move(clock)),
       link(backend, log),
-      board(link, log, sleeper) {}
+      board(link, log, sleeper) {
+    link.SetPushedMessageHandler(
+        [this](const HidReport& report) { selfTest.OnPushedMessage(report); });
+}
 
 Station::~Station() {
     *alive_ = false;
+    // selfTest is destroyed before the link's threads stop.
+    link.SetPushedMessageHandler({});
 }
 
 void Station::OnShowWindow() {
@@ -62,6 +67,9 @@ void Station::OnTimer(int timerId) {
         case timers::kOpenBoard:
             OnOpenBoardTimer();
             break;
+        case timers::kBringUp:
+            OnBringUpTimer();
+            break;
         default:
             break;
     }
@@ -76,6 +84,12 @@ void Station::OnOpenBoardTimer() {
     if (!controllerReady) {
         view.SetTimer(timers::kBringUp, kBringUpPeriodMs);
     }
+}
+
+void Station::OnBringUpTimer() {
+    BringUpStation station{view, linkOk, controllerReady, configState.configValid,
+                           [this] { link.CloseBoard(); }};
+    BringUpController(objectTable, controller, selfTest, station);
 }
 
 void Station::OnDeviceChange(DeviceEvent event, const std::string& path) {

@@ -5,6 +5,11 @@
 #include <string>
 
 #include "app/StatusLog.h"
+#include "config/TestConfig.h"
+#include "controller/BoardMemory.h"
+#include "controller/ControllerCommands.h"
+#include "controller/ObjectTable.h"
+#include "controller/SelfTest.h"
 #include "link/BoardCommand.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
@@ -39,7 +44,8 @@ public:
     void OnShowWindow();
 
     // A tick of a main-window timer. Timer 2: no board connected: OpenBoard; connected: stop
-    // timer 2 and, unless controllerReady, arm timer 1 at 100 ms. Timers the station does
+    // timer 2 and, unless controllerReady, arm timer 1 at 100 ms. Timer 1: BringUpController
+    // (the controller layer's bring-up, which stops timer 1 itself). Timers the station does
     // not handle yet are ignored.
     void OnTimer(int timerId);
 
@@ -66,8 +72,23 @@ public:
     // The controller shows reference data; cleared on removal and before every test.
     bool referenceModeActive = false;
 
+    // configValid: a test configuration is in place, so the bring-up may enable Start.
+    ConfigState configState;
+
+    // The controller as the last bring-up found it, and the reference data of the last test.
+    ObjectTable objectTable;
+    DiagnosticData diagnostic;
+    // The engine flags the pin self test writes, on the UI and on the reader thread; the test
+    // engine resets them.
+    SelfTestFlags engineFlags;
+    BoardMemory memory{board};
+    ControllerCommands controller{memory, objectTable, diagnostic, log, sleeper};
+    // Also the link's pushed-message handler, from construction until destruction.
+    SelfTest selfTest{controller, engineFlags, log};
+
 private:
     void OnOpenBoardTimer();
+    void OnBringUpTimer();
 
     bool shown_ = false;
     // Cleared by the destructor, so device events that still arrive are dropped.
