@@ -70,6 +70,12 @@ void Station::OnTimer(int timerId) {
         case timers::kBringUp:
             OnBringUpTimer();
             break;
+        case timers::kBackToWait:
+            OnBackToWaitTimer();
+            break;
+        case timers::kSampleAcquisition:
+            OnSampleTimer();
+            break;
         default:
             break;
     }
@@ -90,6 +96,59 @@ void Station::OnBringUpTimer() {
     BringUpStation station{view, linkOk, controllerReady, configState.configValid,
                            [this] { link.CloseBoard(); }};
     BringUpController(objectTable, controller, selfTest, station);
+}
+
+void Station::OnBackToWaitTimer() {
+    view.KillTimer(timers::kBackToWait);
+    if (IsPass(engineFlags.selfTestPassed, engineFlags.panelFailed)) {
+        view.SetStatus("WAIT", kWaitColour);
+    }
+}
+
+void Station::OnSampleTimer() {
+    if (!sampleRequested) {
+        return;
+    }
+    view.KillTimer(timers::kSampleAcquisition);
+    const TestOutcome outcome = RunTest();
+    if (onSampleTestDone) {
+        onSampleTestDone(outcome);
+    }
+    sampleRequested = false;
+    view.EnableControl(ids::kButtonAcquireSample, true);
+}
+
+TestOutcome Station::RunTest() {
+    TestBench bench{view,
+                    log,
+                    sleeper,
+                    controller,
+                    selfTest,
+                    engineFlags,
+                    diagnostic,
+                    link.dataReady,
+                    link.ackReady,
+                    controllerReady,
+                    referenceModeActive,
+                    NodeMatrix,
+                    testConfig,
+                    configState,
+                    SampleRawDataLow,
+                    SampleRawDataHigh,
+                    counters,
+                    readCounter,
+                    counterFrequency,
+                    testStartCount};
+    return ::RunTest(bench);
+}
+
+void Station::ResetStatistics() {
+    ::ResetStatistics(counters);
+    view.RefreshCounters();
+}
+
+JudgingLimits Station::Limits() const {
+    return {testConfig, configState.Criterion, SampleRawDataLow, SampleRawDataHigh};
 }
 
 void Station::OnDeviceChange(DeviceEvent event, const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "controller/ControllerCommands.h"
 #include "controller/ObjectTable.h"
 #include "controller/SelfTest.h"
+#include "engine/Judging.h"
+#include "engine/TestSequence.h"
 #include "link/BoardCommand.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
@@ -45,8 +48,10 @@ public:
 
     // A tick of a main-window timer. Timer 2: no board connected: OpenBoard; connected: stop
     // timer 2 and, unless controllerReady, arm timer 1 at 100 ms. Timer 1: BringUpController
-    // (the controller layer's bring-up, which stops timer 1 itself). Timers the station does
-    // not handle yet are ignored.
+    // (the controller layer's bring-up, which stops timer 1 itself). Timer 3: stopped; "WAIT"
+    // on blue when the last test passed. Timer 4: when sampleRequested, stopped, RunTest,
+    // onSampleTestDone, sampleRequested cleared and "获取一个样本" (1063) enabled; otherwise
+    // nothing. Other timers are ignored.
     void OnTimer(int timerId);
 
     // A device arrival or removal. Only the board's own path (devicePath, compared ignoring
@@ -86,9 +91,41 @@ public:
     // Also the link's pushed-message handler, from construction until destruction.
     SelfTest selfTest{controller, engineFlags, log};
 
+    // The live test configuration: what the engine classifies, judges and shows.
+    TestConfig testConfig;
+
+    // Node values of the last test, [X channel][Y channel].
+    NodeValueMatrix NodeMatrix{};
+    // Per-node limits of the sample in use, [X][Y]; 0 until a sample is put to use.
+    LimitMatrix SampleRawDataLow{};
+    LimitMatrix SampleRawDataHigh{};
+    // okCount, ngCount and yieldPercent: 0 at start-up, changed only by a measured test and
+    // ResetStatistics.
+    TestCounters counters;
+    // The high-resolution counter, its ticks per second, and its value when the last test
+    // began. Tests may replace the counter with their own clock.
+    std::function<int64_t()> readCounter = SteadyCounterNow;
+    double counterFrequency = SteadyCounterFrequency();
+    int64_t testStartCount = 0;
+    // The sample organiser asks for one acquisition test on timer 4.
+    bool sampleRequested = false;
+    // Runs on timer 4 right after the acquisition test, with its outcome, before
+    // sampleRequested is cleared: the sample writer's place. After an Unmeasured test
+    // NodeMatrix does not hold the panel's values.
+    std::function<void(TestOutcome)> onSampleTestDone;
+
+    // Start (1003) or the space bar: one whole test (TestSequence.h), UI thread.
+    TestOutcome RunTest();
+    // "统计清零" (1021): the counters and the yield back to 0, shown at once.
+    void ResetStatistics();
+    // What NodeOutOfLimits judges against now, for the grid's colouring.
+    JudgingLimits Limits() const;
+
 private:
     void OnOpenBoardTimer();
     void OnBringUpTimer();
+    void OnBackToWaitTimer();
+    void OnSampleTimer();
 
     bool shown_ = false;
     // Cleared by the destructor, so device events that still arrive are dropped.
