@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Sleeper.h"
-#include "app/StatusLog.h"
 #include "controller/ControllerCommands.h"
-#include "controller/SelfTest.h"
 #include "support/FakeStationView.h"
 #include "unit/controller/FakeController.h"
 
@@ -16,8 +13,9 @@ constexpr uint16_t kObject9 = 0x0120;
 constexpr uint16_t kObject15 = 0x0200;
 constexpr uint16_t kSelfTest = 0x0210;
 
-struct Rig {
-    explicit Rig(const std::vector<FakeEntry>& entries = StandardEntries()) : controller(entries) {
+struct Rig : ControllerRig {
+    explicit Rig(const std::vector<FakeEntry>& entries = StandardEntries())
+        : ControllerRig(entries) {
         // The standard table's answer to a report-all request.
         reportAllAnswer = {{1, 0}, {2, 0}, {3, 0}, {1, 0}};
         controller.onWrite = [this](uint16_t address, std::span<const uint8_t>) {
@@ -33,15 +31,7 @@ struct Rig {
         return BringUpController(table, commands, selfTest, station);
     }
 
-    FakeController controller;
     std::vector<Message> reportAllAnswer;
-    ObjectTable table;
-    DiagnosticData data;
-    StatusLog log;
-    CountingSleeper sleeper{false};
-    ControllerCommands commands{controller, table, data, log, sleeper};
-    SelfTestFlags flags;
-    SelfTest selfTest{commands, flags, log};
     FakeStationView view;
     bool linkOk = false;
     bool controllerReady = false;

@@ -2,23 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Sleeper.h"
-#include "app/StatusLog.h"
 #include "unit/controller/FakeController.h"
 
 namespace {
 
-struct Rig {
-    explicit Rig(const std::vector<FakeEntry>& entries = StandardEntries())
-        : controller(entries), table(ParsedTable(entries)) {}
-
-    FakeController controller;
-    ObjectTable table;
-    DiagnosticData data;
-    StatusLog log;
-    CountingSleeper sleeper{false};
-    ControllerCommands commands{controller, table, data, log, sleeper};
-};
+using Rig = ControllerRig;
 
 TEST(PageLabel, TwoCharacters) {
     EXPECT_EQ(PageLabel(0), "P 0");

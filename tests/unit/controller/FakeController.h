@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "app/Sleeper.h"
+#include "app/StatusLog.h"
+#include "controller/ControllerCommands.h"
 #include "controller/MemoryPort.h"
 #include "controller/ObjectTable.h"
+#include "controller/SelfTest.h"
 
 // A touch controller behind a MemoryPort, just enough of one to drive the controller layer
 // without a link: plain memory holding a header and table, a message queue, reference-data
@@ -221,4 +225,22 @@ private:
             object[3 + 2 * i] = static_cast<uint8_t>(value >> 8);
         }
     }
+};
+
+// The controller layer over a FakeController with a parsed table; settle and poll sleeps
+// only counted.
+struct ControllerRig {
+    explicit ControllerRig(const std::vector<FakeEntry>& entries = StandardEntries())
+        : controller(entries), table(ParsedTable(entries)) {
+        selfTest.UseTable(table);
+    }
+
+    FakeController controller;
+    ObjectTable table;
+    DiagnosticData data;
+    StatusLog log;
+    CountingSleeper sleeper{false};
+    ControllerCommands commands{controller, table, data, log, sleeper};
+    SelfTestFlags flags;
+    SelfTest selfTest{commands, flags, log};
 };

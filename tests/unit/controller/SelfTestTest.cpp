@@ -4,27 +4,13 @@
 
 #include <thread>
 
-#include "app/Sleeper.h"
-#include "app/StatusLog.h"
-#include "controller/ControllerCommands.h"
 #include "unit/controller/FakeController.h"
 
 namespace {
 
 using Message = FakeController::Message;
 
-struct Rig {
-    Rig() { selfTest.UseTable(table); }
-
-    FakeController controller;
-    ObjectTable table = ParsedTable(StandardEntries());
-    DiagnosticData data;
-    StatusLog log;
-    CountingSleeper sleeper{false};
-    ControllerCommands commands{controller, table, data, log, sleeper};
-    SelfTestFlags flags;
-    SelfTest selfTest{commands, flags, log};
-};
+using Rig = ControllerRig;
 
 // A self-test message of the standard table (report ID 2) as it stands in an input report.
 InputReport Report(uint8_t result, uint8_t kind = 0, uint8_t x = 0, uint8_t y = 0, uint8_t id = 2) {
@@ -110,16 +96,10 @@ TEST(OnPushedMessage, OnlySelfTestObjectsAreDecoded) {
         EXPECT_EQ(rig.log.Text().empty(), !c.decoded);
     }
 
-    FakeController controller;
-    ObjectTable table;
-    DiagnosticData data;
-    StatusLog log;
-    CountingSleeper sleeper{false};
-    ControllerCommands commands{controller, table, data, log, sleeper};
-    SelfTestFlags flags;
-    SelfTest beforeAnyTable{commands, flags, log};
+    Rig rig;
+    SelfTest beforeAnyTable{rig.commands, rig.flags, rig.log};
     beforeAnyTable.OnPushedMessage(Report(0x11, 2, 6, 0));
-    EXPECT_FALSE(flags.panelFailed);
+    EXPECT_FALSE(rig.flags.panelFailed);
 }
 
 TEST(RunSelfTest, ReadsCommandsPollsAndDecodes) {
