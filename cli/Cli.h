@@ -21,4 +21,5 @@ constexpr int kNoBoard = 3;   // no board, or a panel that could not be measured
 }  // namespace cli_exit
 
 int RunConfigCommand(CliContext& context);
+int RunBoardCommand(CliContext& context);
 int RunSampleCommand(CliContext& context);

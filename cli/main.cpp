@@ -13,6 +13,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"config", RunConfigCommand},
+    {"board", RunBoardCommand},
     {"sample", RunSampleCommand},
 };
 
@@ -20,6 +21,7 @@ int Usage(std::ostream& err) {
     err << "usage: panelix-cli [--board sim|usb] COMMAND ...\n"
            "commands:\n"
            "  config check FILE | config map FILE | config save IN OUT\n"
+           "  board probe\n"
            "  sample average --config CFG --out DIR F1 F2 F3 ...\n"
            "  sample limits --config CFG --method abs|pct --minus A --plus B --out DIR FILE\n";
     return cli_exit::kUsage;
