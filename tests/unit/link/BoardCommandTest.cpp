@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <numeric>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct ReportCase {
     std::function<void(BoardCommand&)> send;
     Bytes expected;
 };
+
+void PrintTo(const ReportCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReportBytesTest : public testing::TestWithParam<ReportCase>, public LinkFixture {};
 
@@ -85,6 +90,10 @@ struct RefusalCase {
     std::string log;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RefusalTest : public testing::TestWithParam<RefusalCase>, public LinkFixture {};
 
 // Every refusal says why (a busy link says nothing) and sends nothing that stays pending.
@@ -139,7 +148,7 @@ TEST(BoardCommandNoBoardTest, EveryTransactionFailsAtOnce) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(f.board.ReadMemory(0, 7));
     EXPECT_FALSE(f.board.WriteMemory(0x40, bytes, 10));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(50));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, BoardCommand::kAnswerTimeout);
     EXPECT_EQ(f.log.Text(), "设备未找到 (12:34:56)\r\n设备未找到 (12:34:56)\r\n");
     EXPECT_EQ(f.sleeper.TotalMs(), 0);
 }
@@ -184,7 +193,7 @@ TEST_F(TransactionTest, SilentBoardFailsAtTheTimeOutWithoutAStaleAnswer) {
     EXPECT_FALSE(board.ReadMemory(0, 7));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, BoardCommand::kAnswerTimeout);
-    EXPECT_LT(elapsed, BoardCommand::kAnswerTimeout + milliseconds(250));
+    EXPECT_LT(elapsed, 2 * BoardCommand::kAnswerTimeout);
     EXPECT_EQ(board.AnswerData().size(), 0u);
     EXPECT_EQ(board.Answer(), HidReport{});
 }
@@ -207,7 +216,7 @@ TEST_F(TransactionTest, BoardPulledOutDuringTheWaitEndsItAtOnce) {
     });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(board.ReadMemory(0, 7));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(150));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, BoardCommand::kAnswerTimeout);
 }
 
 TEST_F(TransactionTest, WriteSettlesOnlyAfterItsAcknowledgement) {

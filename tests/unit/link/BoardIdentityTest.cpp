@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct IdentityCase {
     InterfaceRule rule;
     bool isBoard;
 };
+
+void PrintTo(const IdentityCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BoardIdentityTest : public testing::TestWithParam<IdentityCase> {};
 

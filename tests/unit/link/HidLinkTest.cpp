@@ -6,6 +6,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,6 +42,10 @@ struct DispatchCase {
     std::string logFixture;  // expected log text, from tests/data/link; empty: no log
     bool withHandler = true;
 };
+
+void PrintTo(const DispatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DispatchTest : public testing::TestWithParam<DispatchCase>, public LinkFixture {};
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -82,6 +83,10 @@ struct RemovalCase {
     std::string path;
     bool isBoard;
 };
+
+void PrintTo(const RemovalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RemovalTest : public StationFixture, public testing::WithParamInterface<RemovalCase> {};
 
