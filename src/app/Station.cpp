@@ -1,9 +1,14 @@
 #include "app/Station.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <utility>
 
+#include "app/Format.h"
 #include "app/StationView.h"
+#include "config/Utf8Path.h"
 
 namespace {
 
@@ -25,6 +30,7 @@ Station::Station(StationView& view, HidBackend& backend, Sleeper& sleeper,
       backend(backend),
       sleeper(sleeper),
       workingFolder(std::move(workingFolder)),
+      tempSampleFolder(this->workingFolder + "/TemporarySamples"),
       log(std::move(clock)),
       link(backend, log),
       board(link, log, sleeper) {
@@ -171,4 +177,36 @@ void Station::OnDeviceChange(DeviceEvent event, const std::string& path) {
         link.CloseBoard();
     }
     linkOk = false;
+}
+
+void Station::CreateFolders() {
+    for (const std::string& folder :
+         {workingFolder + "/Config", workingFolder + "/Sample", tempSampleFolder}) {
+        std::error_code ignored;
+        std::filesystem::create_directories(PathFromUtf8(folder), ignored);
+    }
+}
+
+bool Station::AcceptTestConfigFile(const std::string& path) {
+    configState.configValid = false;
+    std::ifstream probe(PathFromUtf8(path));
+    const bool readable = probe.is_open();
+    probe.close();
+    if (!LoadTestConfig(path, testConfig, configState.error_line, view)) {
+        if (readable) {
+            log.AppendLog("配置文件错误>_<,", 0, 0);
+            log.AppendLog("位置在第" + Right(FormatPadded(configState.error_line, 10), 2) + "行。",
+                          0, 1);
+        }
+        return false;
+    }
+    configState.config_file_path = path;
+    configState.Criterion = 0;
+    configState.configValid = true;
+    log.AppendLog("配置文件正确", 0, 1);
+    log.AppendLog("判定依据：测试值上下限范围", 0, 1);
+    view.EnableControl(ids::kStartButton, linkOk && controllerReady);
+    view.EnableMenuItem(ids::kMenuSamples, false);
+    view.RebuildGrid();
+    return true;
 }

@@ -65,6 +65,8 @@ public:
     Sleeper& sleeper;
     // The current directory at start-up: base of "Config", "Sample" and every relative path.
     const std::string workingFolder;
+    // Acquired and averaged sample files: "TemporarySamples" below the working folder.
+    const std::string tempSampleFolder;
 
     StatusLog log;
     HidLink link;
@@ -120,6 +122,19 @@ public:
     void ResetStatistics();
     // What NodeOutOfLimits judges against now, for the grid's colouring.
     JudgingLimits Limits() const;
+
+    // The window's initialisation: creates "Config" and "Sample" below the working folder
+    // and the temporary sample folder, each when missing. A folder that cannot be created is
+    // passed over; the file operations in it report their own failure later.
+    void CreateFolders();
+
+    // Loads path (UTF-8) as the live configuration and accepts it as the configuration
+    // window does when it closes valid while judging by limits: Criterion 0, configValid,
+    // config_file_path, "配置文件正确" and "判定依据：测试值上下限范围", Start enabled only with
+    // linkOk and controllerReady, the grid rebuilt. A file that cannot be opened is reported
+    // by LoadTestConfig's message box; a rejected one logs "配置文件错误>_<,位置在第NN行。".
+    // Either way configValid is false and the result false. UI thread.
+    bool AcceptTestConfigFile(const std::string& path);
 
 private:
     void OnOpenBoardTimer();
