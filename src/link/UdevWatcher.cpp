@@ -46,7 +46,14 @@ void UdevWatcher::Run() {
     watched.fd = udev_monitor_get_fd(monitor_);
     watched.events = POLLIN;
     while (!stopping_) {
-        if (poll(&watched, 1, kPollSliceMs) <= 0 || (watched.revents & POLLIN) == 0) {
+        if (poll(&watched, 1, kPollSliceMs) <= 0) {
+            continue;
+        }
+        // A broken monitor socket would report the same error at once forever.
+        if ((watched.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            return;
+        }
+        if ((watched.revents & POLLIN) == 0) {
             continue;
         }
         udev_device* device = udev_monitor_receive_device(monitor_);

@@ -14,7 +14,8 @@ struct udev_monitor;
 class UdevWatcher {
 public:
     // Starts monitoring; listener runs on the watcher's thread and must not block. When udev
-    // is not available no event ever arrives (Running() is false).
+    // is not available no event ever arrives (Running() is false); after a failure of the
+    // monitor's socket no further event arrives.
     explicit UdevWatcher(HidBackend::DeviceListener listener);
     // Stops the thread within about 100 ms.
     ~UdevWatcher();
