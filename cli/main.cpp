@@ -13,6 +13,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"config", RunConfigCommand},
+    {"xcfg", RunXcfgCommand},
     {"board", RunBoardCommand},
     {"sample", RunSampleCommand},
 };
@@ -21,6 +22,7 @@ int Usage(std::ostream& err) {
     err << "usage: panelix-cli [--board sim|usb] COMMAND ...\n"
            "commands:\n"
            "  config check FILE | config map FILE | config save IN OUT\n"
+           "  xcfg check FILE | xcfg save FILE | xcfg program FILE\n"
            "  board probe\n"
            "  sample average --config CFG --out DIR F1 F2 F3 ...\n"
            "  sample limits --config CFG --method abs|pct --minus A --plus B --out DIR FILE\n";

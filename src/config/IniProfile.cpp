@@ -1,5 +1,6 @@
 #include "config/IniProfile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -131,22 +132,6 @@ bool Refused(std::string_view section, std::string_view key, std::string_view va
            badName(key) || key.find('=') != std::string_view::npos || key.front() == '[';
 }
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(file, ignored)) {
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return text;
-}
-
 // What fits the profile functions' buffer with its terminator, whole characters only.
 std::string CutToBuffer(std::string_view text) {
     size_t size = std::min(text.size(), kStringBuffer - 1);
@@ -160,7 +145,7 @@ std::string CutToBuffer(std::string_view text) {
 
 std::optional<std::string> ReadValue(const std::filesystem::path& file, std::string_view section,
                                      std::string_view key) {
-    const std::optional<std::string> text = ReadWholeFile(file);
+    const std::optional<std::string> text = ReadProfileText(file);
     if (!text) {
         return std::nullopt;
     }
@@ -168,6 +153,18 @@ std::optional<std::string> ReadValue(const std::filesystem::path& file, std::str
 }
 
 }  // namespace
+
+std::optional<std::string> ReadProfileText(const std::filesystem::path& file) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(file, ignored)) {
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key) {
@@ -239,7 +236,7 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
     }
     std::string text;
     if (exists) {
-        std::optional<std::string> old = ReadWholeFile(file);
+        std::optional<std::string> old = ReadProfileText(file);
         // Opening for append changes nothing but tells whether the file may be written.
         if (!old || !std::ofstream(file, std::ios::binary | std::ios::app)) {
             return false;

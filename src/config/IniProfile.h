@@ -18,6 +18,10 @@
 // Every call names the file by its path and rereads it: simple, and right when other code
 // touches the file in between. Any thread, but calls on one file must not overlap.
 
+// The file's bytes, or nothing when it is missing, a folder or unreadable. For a reader that
+// looks up many keys of one file with FindProfileValue.
+std::optional<std::string> ReadProfileText(const std::filesystem::path& file);
+
 // The value of key, or nothing when the section or the key is missing.
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key);

@@ -223,6 +223,7 @@ bool ReadLine(std::string_view line, TestConfig& config) {
     return false;
 }
 
+// error_line has 8 bits; a number that wrapped would send the operator to a good line.
 uint8_t LineNumber(int64_t line) {
     return static_cast<uint8_t>(std::clamp<int64_t>(line, 0, 255));
 }

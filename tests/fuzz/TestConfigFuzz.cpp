@@ -1,6 +1,6 @@
 // Any bytes as a configuration text file: the reader must stop cleanly, classify every node
-// within the record's arrays, and an accepted record whose limits are in order must come back
-// from the station's own bytes as the writer normalises it.
+// within the record's arrays, and an accepted record that the station would accept again must
+// come back from the station's own bytes as the writer normalises it.
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -18,8 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ClassifyNode(config, static_cast<uint8_t>(x), static_cast<uint8_t>(y));
         }
     }
-    if (!ok || config.rawdata_va_min >= config.rawdata_va_max ||
-        config.rawdata_key_min >= config.rawdata_key_max) {
+    // A file may leave a field at its start value or repeat a minimum after its maximum.
+    auto limitsInOrder = [](uint16_t low, uint16_t high) {
+        return low >= 16000 && low < high && high <= 40000;
+    };
+    if (!ok || config.x_channel_valid < 1 || config.x_channel_valid > 32 ||
+        config.y_channel_valid < 1 || config.y_channel_valid > 52 ||
+        !limitsInOrder(config.rawdata_va_min, config.rawdata_va_max) ||
+        !limitsInOrder(config.rawdata_key_min, config.rawdata_key_max)) {
         return 0;
     }
     std::istringstream written(FormatTestConfig(config));
