@@ -16,6 +16,7 @@ const Command kCommands[] = {
     {"xcfg", RunXcfgCommand},
     {"board", RunBoardCommand},
     {"sample", RunSampleCommand},
+    {"test", RunTestCommand},
 };
 
 int Usage(std::ostream& err) {
@@ -25,7 +26,8 @@ int Usage(std::ostream& err) {
            "  xcfg check FILE | xcfg save FILE | xcfg program FILE\n"
            "  board probe\n"
            "  sample average --config CFG --out DIR F1 F2 F3 ...\n"
-           "  sample limits --config CFG --method abs|pct --minus A --plus B --out DIR FILE\n";
+           "  sample limits --config CFG --method abs|pct --minus A --plus B --out DIR FILE\n"
+           "  test --config FILE [--runs N]\n";
     return cli_exit::kUsage;
 }
 
