@@ -23,4 +23,5 @@ constexpr int kNoBoard = 3;   // no board, or a panel that could not be measured
 int RunConfigCommand(CliContext& context);
 int RunBoardCommand(CliContext& context);
 int RunSampleCommand(CliContext& context);
+int RunTestCommand(CliContext& context);
 int RunXcfgCommand(CliContext& context);
