@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -67,17 +66,19 @@ std::string WriteFailure(const std::filesystem::path& path) {
     return "写入文件 \"" + Utf8FromPath(path) + "\" 失败！";
 }
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(file, ignored)) {
+// A sample's whole text, or nothing when it cannot be read; only a plain file is a sample.
+std::optional<std::string> ReadSampleText(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
         return std::nullopt;
     }
+    const uintmax_t size = std::filesystem::file_size(file, error);
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    if (error || !in) {
         return std::nullopt;
     }
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
+    std::string text(static_cast<size_t>(size), '\0');
+    if (!in.read(text.data(), static_cast<std::streamsize>(size))) {
         return std::nullopt;
     }
     return text;
@@ -239,9 +240,8 @@ SampleFileResult WriteSampleFile(const SampleFolders& folders, const TestConfig&
 }
 
 std::vector<int32_t> ParseSampleRow(std::string_view text, uint8_t xCount) {
+    // Leading white space needs no stripping: the conversion skips it.
     text = text.substr(0, std::min(text.size(), kRowBuffer));
-    const size_t first = text.find_first_not_of(" \t\n\v\f\r");
-    text.remove_prefix(first == std::string_view::npos ? text.size() : first);
     std::vector<int32_t> entries;
     entries.reserve(xCount);
     for (size_t x = 0; x < xCount; ++x) {
@@ -283,7 +283,7 @@ SampleFileResult AverageSampleFiles(const SampleFolders& folders, const TestConf
     // A sample that cannot be read would count as zeros and drag the average down.
     std::vector<std::string> texts;
     for (const std::string& path : paths) {
-        std::optional<std::string> text = ReadWholeFile(PathFromUtf8(path));
+        std::optional<std::string> text = ReadSampleText(PathFromUtf8(path));
         if (!text) {
             return {false, OpenFailure(path)};
         }
@@ -316,7 +316,7 @@ SampleFileResult ReadSampleHeader(const std::string& path, SampleRecord& record)
     record = SampleRecord{};
     record.path = path;
     record.Source = SampleSource::SampleFile;
-    if (!ReadWholeFile(file)) {
+    if (!ReadSampleText(file)) {
         return {false, OpenFailure(path)};
     }
     record.Time = ReadProfileString(file, kConfigurationSection, "Time", "");
@@ -351,7 +351,7 @@ SampleFileResult DeriveSampleLimits(const std::string& path, const TestConfig& c
                                     SampleMatrix& high) {
     low = SampleMatrix{};
     high = SampleMatrix{};
-    const std::optional<std::string> text = ReadWholeFile(PathFromUtf8(path));
+    const std::optional<std::string> text = ReadSampleText(PathFromUtf8(path));
     if (!text) {
         return {false, OpenFailure(path)};
     }
