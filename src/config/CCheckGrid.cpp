@@ -1,0 +1,24 @@
+#include "config/CCheckGrid.h"
+
+#include <QListWidget>
+#include <algorithm>
+
+void ArrangeCheckGrid(QListWidget& list, QSize cell, int rows, int columns) {
+    list.setViewMode(QListView::ListMode);
+    list.setFlow(QListView::TopToBottom);
+    list.setWrapping(true);
+    list.setResizeMode(QListView::Fixed);
+    list.setMovement(QListView::Static);
+    list.setUniformItemSizes(true);
+    list.setSpacing(0);
+    list.setGridSize(cell);
+    list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list.setSelectionMode(QAbstractItemView::SingleSelection);
+    const int frame = 2 * list.frameWidth();
+    list.setFixedSize(columns * cell.width() + frame, rows * cell.height() + frame);
+}
+
+int CheckGridCellHeight(const QListWidget& list) {
+    return std::max(20, list.fontMetrics().height() + 6);
+}
