@@ -21,9 +21,8 @@ std::vector<uint8_t> Bytes(const ConfigRecord& record) {
 class XcfgWithSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = std::filesystem::path(::testing::TempDir()) /
-                 ("xcfg-" + std::string(
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder = std::filesystem::path(::testing::TempDir()) / ("xcfg-" + name);
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         path = (folder / "chip.xcfg").string();
@@ -111,8 +110,8 @@ TEST_F(XcfgWithSim, ProgrammedRecordsAreStoredAndSurviveTheReset) {
         // A reset brings back the stored configuration: the bytes are there after it.
         board.Controller().PowerOn();
     });
-    EXPECT_EQ(Bytes(record), SimMemory(static_cast<uint16_t>(record[0] | record[1] << 8),
-                                       record[2]));
+    EXPECT_EQ(Bytes(record),
+              SimMemory(static_cast<uint16_t>(record[0] | record[1] << 8), record[2]));
 }
 
 TEST_F(XcfgWithSim, BoardFallingSilentStopsTheProgrammingUncommitted) {
