@@ -17,7 +17,7 @@ namespace {
 constexpr auto kOpenTimeout = std::chrono::seconds(2);
 
 int BoardUsage(std::ostream& err) {
-    err << "usage: panelix-cli [--board sim|usb] board probe [--sim-...]\n";
+    err << "usage: panelix-cli [--board sim|usb] board probe|info [--sim-...]\n";
     return cli_exit::kUsage;
 }
 
@@ -69,6 +69,9 @@ int RunBoardCommand(CliContext& context) {
     }
     if (words.size() == 1 && words[0] == "probe") {
         return Probe(context, *backend);
+    }
+    if (words.size() == 1 && words[0] == "info") {
+        return RunBoardInfo(context, *backend);
     }
     return BoardUsage(context.err);
 }

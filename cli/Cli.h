@@ -20,8 +20,12 @@ constexpr int kUsage = 2;     // wrong words, or a file that cannot be opened
 constexpr int kNoBoard = 3;   // no board, or a panel that could not be measured
 }  // namespace cli_exit
 
+class HidBackend;
+
 int RunConfigCommand(CliContext& context);
 int RunBoardCommand(CliContext& context);
+// board info, on a backend the board command has chosen.
+int RunBoardInfo(CliContext& context, HidBackend& backend);
 int RunSampleCommand(CliContext& context);
 int RunTestCommand(CliContext& context);
 int RunXcfgCommand(CliContext& context);

@@ -24,7 +24,7 @@ int Usage(std::ostream& err) {
            "commands:\n"
            "  config check FILE | config map FILE | config save IN OUT\n"
            "  xcfg check FILE | xcfg save FILE | xcfg program FILE\n"
-           "  board probe\n"
+           "  board probe | board info\n"
            "  sample average --config CFG --out DIR F1 F2 F3 ...\n"
            "  sample limits --config CFG --method abs|pct --minus A --plus B --out DIR FILE\n"
            "  test --config FILE [--runs N]\n";
