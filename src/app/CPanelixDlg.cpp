@@ -53,6 +53,10 @@ const QColor kNgLit(255, 0, 0);
 const QColor kYieldLit(255, 0, 255);
 const QColor kStatusText(255, 255, 255);
 const QString kCaptionFace = QStringLiteral("宋体");
+constexpr int kGridRowHeight = 15;
+// The channel widths share out the whole screen width, so a full set of columns overruns the
+// grid by a few pixels; that alone is no reason for a scroll bar.
+constexpr int kGridOverrunSlack = 8;
 
 QColor ToQColor(Colour colour) {
     return QColor(colour.r, colour.g, colour.b);
@@ -149,7 +153,9 @@ void CPanelixDlg::CreateControls() {
     gridFont.setPixelSize(12);
     grid_->setFont(gridFont);
     grid_->horizontalHeader()->setFont(gridFont);
-    grid_->verticalHeader()->setDefaultSectionSize(15);
+    // 52 rows must fit in the grid's 78 % of a 1080-line screen without scrolling.
+    grid_->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
+    grid_->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
     // Keeps the selected row readable: the colouring rule, not the selection, owns the text.
     QPalette gridColours = grid_->palette();
     gridColours.setColor(QPalette::Highlight, QColor(204, 232, 255));
@@ -183,6 +189,9 @@ void CPanelixDlg::CreateControls() {
     QFont startFont = startButton_->font();
     startFont.setPointSize(24);
     startButton_->setFont(startFont);
+    QFont resetFont = resetButton_->font();
+    resetFont.setPointSize(12);
+    resetButton_->setFont(resetFont);
     connect(startButton_, &QPushButton::clicked, this, &CPanelixDlg::OnStart);
     connect(resetButton_, &QPushButton::clicked, this, &CPanelixDlg::OnResetStatistics);
 
@@ -305,6 +314,7 @@ void CPanelixDlg::ApplyLayout() {
         }
     }
     // The controls are placed by the screen, so the client area is at least that large.
+    FitGridScrollBar();
     client_->setMinimumSize(LayoutControls(screenWidth_, screenHeight_).front().right,
                             screenHeight_ / 2);
 }
@@ -318,6 +328,13 @@ void CPanelixDlg::RebuildGrid() {
     for (int x = 0; x < gridModel_->XChannels(); ++x) {
         grid_->setColumnWidth(x + 1, widths.channelWidth);
     }
+    FitGridScrollBar();
+}
+
+void CPanelixDlg::FitGridScrollBar() {
+    const int overrun = grid_->horizontalHeader()->length() - grid_->contentsRect().width();
+    grid_->setHorizontalScrollBarPolicy(overrun <= kGridOverrunSlack ? Qt::ScrollBarAlwaysOff
+                                                                     : Qt::ScrollBarAsNeeded);
 }
 
 void CPanelixDlg::DisplayNodeValues() {

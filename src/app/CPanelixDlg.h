@@ -123,6 +123,7 @@ private:
     void OnShowWindow();
     void InitResultPanel();
     void ApplyLayout();
+    void FitGridScrollBar();
     void OnTimer(int timerId);
     void OnStart();
     void OnResetStatistics();
