@@ -38,6 +38,13 @@ CDefineMultiKeys::CDefineMultiKeys(WorkingConfig& working, QWidget* parent, Prom
 
     grid_ = new QListWidget(this);
     grid_->setObjectName(Name("grid", configids::kMultiKeyGrid));
+    session_.Open();
+    for (size_t i = 0; i < session_.ItemCount(); ++i) {
+        auto* item = new QListWidgetItem(grid_);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    }
+    ShowItems();
+    connect(grid_, &QListWidget::itemChanged, this, &CDefineMultiKeys::OnItemChanged);
     const int cellHeight = CheckGridCellHeight(*grid_);
     ArrangeCheckGrid(*grid_, QSize(kCellWidth, cellHeight), side, side);
     const int gridX = kMargin + kRowLabelWidth;
@@ -62,14 +69,6 @@ CDefineMultiKeys::CDefineMultiKeys(WorkingConfig& working, QWidget* parent, Prom
         row->setText(QString::fromUtf8(rowLabels[static_cast<size_t>(i)]));
         row->setVisible(!rowLabels[static_cast<size_t>(i)].empty());
     }
-
-    session_.Open();
-    for (size_t i = 0; i < session_.ItemCount(); ++i) {
-        auto* item = new QListWidgetItem(grid_);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    }
-    ShowItems();
-    connect(grid_, &QListWidget::itemChanged, this, &CDefineMultiKeys::OnItemChanged);
 
     setFixedSize(std::max(instruction->geometry().right(), grid_->geometry().right()) + kMargin,
                  grid_->geometry().bottom() + kMargin);
