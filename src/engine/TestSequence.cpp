@@ -40,6 +40,7 @@ bool RunAttempt(TestBench& bench) {
     if (!commands.DrainToCommandMessage()) {
         return false;
     }
+    // A drain that ended on "no message pending" has no status to look at.
     if (commands.LastMessageId() != kNoMessage && commands.LastMessageStatus() == kCalibrating) {
         if (!commands.WaitMessagesQuiet()) {
             return false;
