@@ -144,3 +144,12 @@ QVariant CNodeGridModel::headerData(int section, Qt::Orientation orientation, in
     }
     return {};
 }
+
+void CNodeGridDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                        const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    const QVariant colour = index.data(Qt::ForegroundRole);
+    if (colour.canConvert<QColor>()) {
+        option->palette.setColor(QPalette::HighlightedText, colour.value<QColor>());
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <cstdint>
 #include <vector>
 
@@ -64,4 +65,16 @@ private:
     int xChannels_ = 0;
     int yChannels_ = 0;
     std::vector<QString> cells_;  // [y * xChannels_ + x]
+};
+
+// Draws a selected cell in its own text colour, so that selecting a row to read it does not
+// hide which of its nodes failed.
+class CNodeGridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };

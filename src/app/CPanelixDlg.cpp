@@ -139,6 +139,7 @@ void CPanelixDlg::CreateControls() {
                            this);
     grid_ = new QTableView(client_);
     grid_->setModel(gridModel_);
+    grid_->setItemDelegate(new CNodeGridDelegate(grid_));
     grid_->setShowGrid(true);
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -156,10 +157,9 @@ void CPanelixDlg::CreateControls() {
     // 52 rows must fit in the grid's 78 % of a 1080-line screen without scrolling.
     grid_->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
     grid_->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
-    // Keeps the selected row readable: the colouring rule, not the selection, owns the text.
+    // A light selection, so the red and blue of the colouring rule stay readable on it.
     QPalette gridColours = grid_->palette();
     gridColours.setColor(QPalette::Highlight, QColor(204, 232, 255));
-    gridColours.setColor(QPalette::HighlightedText, QColor(0, 0, 0));
     grid_->setPalette(gridColours);
 
     logView_ = new QPlainTextEdit(client_);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QStyleOptionViewItem>
 
 #include "app/CNodeGridModel.h"
 #include "ui/UiTestApp.h"
@@ -150,6 +151,26 @@ TEST_F(NodeGrid, ColoursFollowLimitsAndPinFaults) {
         EXPECT_EQ(model.data(model.index(c.row, c.column), Qt::BackgroundRole).value<QColor>(),
                   QColor(255, 255, 255))
             << c.name;
+    }
+}
+
+// Selecting a row must not paint its failed nodes in the selection's text colour.
+TEST_F(NodeGrid, SelectionKeepsTheColours) {
+    struct Delegate : CNodeGridDelegate {
+        using CNodeGridDelegate::initStyleOption;
+    } delegate;
+    nodes[0][0] = 99;
+    model.DisplayNodeValues(nodes);
+    flags.pinFaultX = 3;
+    const struct {
+        int column;
+        QColor colour;
+    } cases[] = {{1, kRed}, {2, kBlack}, {3, kBlue}};
+    for (const auto& c : cases) {
+        QStyleOptionViewItem option;
+        option.state |= QStyle::State_Selected;
+        delegate.initStyleOption(&option, model.index(0, c.column));
+        EXPECT_EQ(option.palette.color(QPalette::HighlightedText), c.colour) << c.column;
     }
 }
 

@@ -219,6 +219,18 @@ TEST_F(StationWindow, EndingTheWindow) {
     }
 }
 
+TEST_F(StationWindow, BoardRemovalDisablesStartUntilTheBoardIsBack) {
+    ConfigureShowAndBringUp();
+    // Device events arrive on another thread; the window hands them to its own.
+    std::thread([&] { backend.Unplug(); }).join();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !station().controllerReady; }, 5000));
+    EXPECT_FALSE(Button(ids::kStartButton)->isEnabled());
+    EXPECT_NE(station().log.Text().find("测试板已断开"), std::string::npos);
+    std::thread([&] { backend.Plug(); }).join();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station().controllerReady; }, kBringUpMs));
+    EXPECT_TRUE(Button(ids::kStartButton)->isEnabled());
+}
+
 TEST_F(StationWindow, LogViewFollowsAppendsFromAnyThread) {
     window->show();
     QPlainTextEdit* view = qobject_cast<QPlainTextEdit*>(window->Control(ids::kLogView));
