@@ -1,9 +1,11 @@
 #include "config/ConfigurationSession.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "app/Format.h"
@@ -207,7 +209,10 @@ void ConfigurationSession::WriteWindow() {
 void ConfigurationSession::Import() {
     const std::string path =
         prompter_.ChooseFileToOpen(kConfigFileFilter, ConfigFileInitialName(host_.workingFolder));
-    if (path.empty() || !std::ifstream(PathFromUtf8(path), std::ios::binary)) {
+    std::error_code ignored;
+    // A folder opens as a stream on some platforms, yet holds no configuration.
+    if (path.empty() || std::filesystem::is_directory(PathFromUtf8(path), ignored) ||
+        !std::ifstream(PathFromUtf8(path), std::ios::binary)) {
         return;
     }
     working_.path = path;
@@ -252,7 +257,7 @@ bool ConfigurationSession::Export() {
     }
     const std::string path = WithTextExtension(chosen);
     ReadWindow();
-    const bool saved = SaveTestConfig(path, SavedRecord(), prompter_);
+    const bool saved = SaveTestConfig(path, WorkingRecord(), prompter_);
     WriteWindow();
     if (!saved) {
         return false;
@@ -262,7 +267,7 @@ bool ConfigurationSession::Export() {
     return true;
 }
 
-TestConfig ConfigurationSession::SavedRecord() const {
+TestConfig ConfigurationSession::WorkingRecord() const {
     TestConfig config;
     config.x_channel_valid = working_.x_channel_valid;
     config.y_channel_valid = working_.y_channel_valid;
@@ -283,23 +288,17 @@ TestConfig ConfigurationSession::SavedRecord() const {
 }
 
 void ConfigurationSession::Apply() {
+    TestConfig applied = WorkingRecord();
     TestConfig& live = host_.live;
-    live.x_channel_valid = working_.x_channel_valid;
-    live.y_channel_valid = working_.y_channel_valid;
-    live.rawdata_va_min = static_cast<uint16_t>(working_.rawdata_va_min);
-    live.rawdata_va_max = static_cast<uint16_t>(working_.rawdata_va_max);
-    live.rawdata_key_min = static_cast<uint16_t>(working_.rawdata_key_min);
-    live.rawdata_key_max = static_cast<uint16_t>(working_.rawdata_key_max);
+    // Entries 32..51 of the X arrays are the live record's own; the window has no items for
+    // them.
+    for (const auto member :
+         {&TestConfig::display_area_x, &TestConfig::test_va_area_x, &TestConfig::test_key_area_x}) {
+        std::copy((live.*member).begin() + kXListItems, (live.*member).end(),
+                  (applied.*member).begin() + kXListItems);
+    }
+    live = applied;
     host_.state.Criterion = working_.criterion;
-    CopyFlags(working_.display_area_x, live.display_area_x, kXListItems);
-    CopyFlags(working_.test_va_area_x, live.test_va_area_x, kXListItems);
-    CopyFlags(working_.test_key_area_x, live.test_key_area_x, kXListItems);
-    live.display_area_y = working_.display_area_y;
-    live.test_va_area_y = working_.test_va_area_y;
-    live.test_key_area_y = working_.test_key_area_y;
-    live.test_key_number_x = working_.keyCountX;
-    live.test_key_number_y = working_.keyCountY;
-    SetColumns(live, working_.multikey_matrix);
     host_.liveConfigComplete = true;
 }
 

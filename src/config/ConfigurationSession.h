@@ -162,7 +162,8 @@ private:
     void SetListFromLive(int listId, const TestConfig::ChannelFlags& flags, size_t items);
     void RecountKeys();
     bool ShowValidationError(const std::string& text);
-    TestConfig SavedRecord() const;
+    // The working copy as a record: X entries 32..51 0, key numbers from the key counts.
+    TestConfig WorkingRecord() const;
     void ClearConfigValid();
 
     ConfigurationHost host_;

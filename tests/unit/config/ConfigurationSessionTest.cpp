@@ -260,7 +260,9 @@ TEST_F(ConfigurationSessionTest, ImportOfAGoodFileFillsTheWindow) {
 }
 
 TEST_F(ConfigurationSessionTest, ImportThatDoesNotHappenChangesNothing) {
-    for (const char* answer : {"", "/no/such/folder/panel.txt"}) {
+    const std::string folderPath = Utf8FromPath(folder.path);
+    for (const std::string& answer :
+         {std::string(), std::string("/no/such/folder/panel.txt"), folderPath}) {
         Open();
         view.openAnswers.push_back(answer);
         session->Import();
