@@ -100,6 +100,9 @@ bool BoardCommand::WriteMemory(uint16_t address, std::span<const uint8_t> bytes,
         return false;
     }
     link_.WaitUntil([this] { return !link_.writePending; }, kAnswerTimeout);
+    // A read's answer sets ackReady too; left standing, it would pass for this write's
+    // acknowledgement before the board has the bytes, and a silent board would look done.
+    link_.ackReady = false;
     const auto writeCount = static_cast<uint8_t>(2 + bytes.size());
     if (!SendReport(kBoardReportId, kMemoryTransaction, writeCount, 0, address, bytes)) {
         return false;

@@ -232,6 +232,16 @@ TEST_F(TransactionTest, WriteSettlesOnlyAfterItsAcknowledgement) {
     EXPECT_EQ(sleeper.TotalMs(), 40);
 }
 
+TEST_F(TransactionTest, WriteAfterAReadWaitsForItsOwnAcknowledgement) {
+    backend.SetResponder(AnswerLikeBoard);
+    OpenWithThreads();
+    ASSERT_TRUE(board.ReadMemory(0x10, 1));
+    backend.SetResponder(nullptr);
+    const uint8_t bytes[] = {0x01};
+    EXPECT_FALSE(board.WriteMemory(0x40, bytes, 20));
+    EXPECT_EQ(sleeper.TotalMs(), 0);
+}
+
 TEST_F(TransactionTest, OversizedTransactionsAreNotSent) {
     backend.SetResponder(AnswerLikeBoard);
     OpenWithThreads();
