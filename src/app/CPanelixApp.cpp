@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <string_view>
 #include <system_error>
 
 #include "app/CPanelixDlg.h"
@@ -61,8 +62,6 @@ bool ParseStationOptions(const std::vector<std::string>& words, StationOptions& 
         bool missing = false;
         if (words[i] == "--simulated-board") {
             options.board = "sim";
-        } else if (words[i] == "--help" || words[i] == "-h") {
-            options.help = true;
         } else if (TakeValue(words, i, "--board", value, missing)) {
             if (missing) {
                 error = "--board needs a value (sim or usb)";
@@ -96,6 +95,14 @@ CPanelixApp::CPanelixApp(int& argc, char** argv)
     : argc_(argc), argv_(argv), instance_(SingleInstanceLockPath(kInstanceName)) {}
 
 int CPanelixApp::InitInstance() {
+    // Before the lock and the application object: the usage needs neither a display nor
+    // the only instance.
+    for (int i = 1; i < argc_; ++i) {
+        if (std::string_view(argv_[i]) == "--help" || std::string_view(argv_[i]) == "-h") {
+            std::cout << StationUsage();
+            return 0;
+        }
+    }
     if (!instance_.TryAcquire()) {
         return 0;
     }
@@ -111,10 +118,6 @@ int CPanelixApp::InitInstance() {
     if (!ParseStationOptions(words, options, error)) {
         std::cerr << "panelix: " << error << "\n" << StationUsage();
         return kUsageExit;
-    }
-    if (options.help) {
-        std::cout << StationUsage();
-        return 0;
     }
     std::unique_ptr<HidBackend> backend =
         MakeBoardBackend(options.board, options.boardWords, error);

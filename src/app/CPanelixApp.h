@@ -9,12 +9,11 @@
 struct StationOptions {
     std::string board = "usb";  // "usb" or "sim", for MakeBoardBackend
     std::string configPath;     // loaded and accepted at start-up when not empty
-    bool help = false;
     // The words MakeBoardBackend takes the "--sim-..." options from; nothing else is left.
     std::vector<std::string> boardWords;
 };
 
-// Reads --simulated-board, --board sim|usb, --config FILE and --help (also as --opt=VALUE);
+// Reads --simulated-board, --board sim|usb and --config FILE (also as --opt=VALUE);
 // "--sim-..." words and anything unknown are left in boardWords, in order. False with a
 // one-line message in error for a missing value.
 bool ParseStationOptions(const std::vector<std::string>& words, StationOptions& options,
