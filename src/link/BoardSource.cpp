@@ -1,5 +1,6 @@
 #include "link/BoardSource.h"
 
+#include "link/TcpBackend.h"
 #include "sim/SimOptions.h"
 
 std::unique_ptr<HidBackend> MakeBoardBackend(std::string_view name, std::vector<std::string>& words,
@@ -14,6 +15,9 @@ std::unique_ptr<HidBackend> MakeBoardBackend(std::string_view name, std::vector<
         }
         return MakeSimBackend(options);
     }
-    error = "unknown board \"" + std::string(name) + "\" (use sim or usb)";
+    if (name.starts_with("tcp:")) {
+        return TcpBackend::Create(name.substr(4), error);
+    }
+    error = "unknown board \"" + std::string(name) + "\" (use sim, usb or tcp:HOST:PORT)";
     return nullptr;
 }
