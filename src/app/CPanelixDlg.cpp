@@ -176,7 +176,8 @@ void CPanelixDlg::CreateControls() {
     yieldCaption_ = new CMyStatic(client_);
     statusLabel_ = new CMyStatic(client_);
     statusLabel_->setAlignment(Qt::AlignCenter);
-    statusLabel_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    // Sunken, not a plain box: a plain frame takes the white text colour and vanishes.
+    statusLabel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     for (CMyStatic* caption : {okCaption_, ngCaption_, yieldCaption_}) {
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
@@ -313,8 +314,8 @@ void CPanelixDlg::ApplyLayout() {
                                  rect.bottom - rect.top);
         }
     }
-    // The controls are placed by the screen, so the client area is at least that large.
     FitGridScrollBar();
+    // The controls are placed by the screen, so the client area is at least that large.
     client_->setMinimumSize(LayoutControls(screenWidth_, screenHeight_).front().right,
                             screenHeight_ / 2);
 }
