@@ -9,6 +9,7 @@
 #include "app/Format.h"
 #include "app/StationView.h"
 #include "config/Utf8Path.h"
+#include "samples/SampleClock.h"
 
 namespace {
 
@@ -116,12 +117,44 @@ void Station::OnSampleTimer() {
         return;
     }
     view.KillTimer(timers::kSampleAcquisition);
+    AcquireSample();
+    sampleRequested = false;
+    view.EnableControl(ids::kButtonAcquireSample, true);
+    if (enableAcquireButton) {
+        enableAcquireButton();
+    }
+}
+
+void Station::AcquireSample() {
+    sampleAcquired = false;
+    if (!HasTestConfiguration()) {
+        view.ShowMessage("请先导入测试配置，再获取样本", "提示", MessageButtons::Ok,
+                         MessageIcon::Exclamation);
+        return;
+    }
     const TestOutcome outcome = RunTest();
+    // After an unmeasured test NodeMatrix holds no panel: a sample of it would judge every
+    // later panel wrongly. The test has logged its failure.
+    if (outcome != TestOutcome::Unmeasured) {
+        const SampleFileResult result = WriteCurrentSample(tempSampleFolder);
+        sampleAcquired = result.ok;
+        if (!result.ok) {
+            view.ShowMessage(result.message, "提示", MessageButtons::Ok, MessageIcon::Exclamation);
+        }
+    }
     if (onSampleTestDone) {
         onSampleTestDone(outcome);
     }
-    sampleRequested = false;
-    view.EnableControl(ids::kButtonAcquireSample, true);
+}
+
+SampleFileResult Station::WriteCurrentSample(const std::string& folder) {
+    const SampleFolders folders{PathFromUtf8(workingFolder), PathFromUtf8(folder)};
+    return WriteSampleFile(folders, testConfig, NodeMatrix, SampleSource::CurrentData, sampleRecord,
+                           FreshSampleClock(folders.tempSampleFolder, sampleClock));
+}
+
+bool Station::HasTestConfiguration() const {
+    return testConfig.x_channel_valid > 0 && testConfig.y_channel_valid > 0;
 }
 
 TestOutcome Station::RunTest() {

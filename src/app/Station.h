@@ -16,6 +16,7 @@
 #include "link/BoardCommand.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
+#include "samples/SampleFiles.h"
 
 class Sleeper;
 class StationView;
@@ -49,9 +50,9 @@ public:
     // A tick of a main-window timer. Timer 2: no board connected: OpenBoard; connected: stop
     // timer 2 and, unless controllerReady, arm timer 1 at 100 ms. Timer 1: BringUpController
     // (the controller layer's bring-up, which stops timer 1 itself). Timer 3: stopped; "WAIT"
-    // on blue when the last test passed. Timer 4: when sampleRequested, stopped, RunTest,
-    // onSampleTestDone, sampleRequested cleared and "获取一个样本" (1063) enabled; otherwise
-    // nothing. Other timers are ignored.
+    // on blue when the last test passed. Timer 4: when sampleRequested, stopped, RunTest, the
+    // sample written (AcquireSample), onSampleTestDone, sampleRequested cleared and
+    // "获取一个样本" (1063) enabled; otherwise nothing. Other timers are ignored.
     void OnTimer(int timerId);
 
     // A device arrival or removal. Only the board's own path (devicePath, compared ignoring
@@ -111,10 +112,33 @@ public:
     int64_t testStartCount = 0;
     // The sample organiser asks for one acquisition test on timer 4.
     bool sampleRequested = false;
-    // Runs on timer 4 right after the acquisition test, with its outcome, before
-    // sampleRequested is cleared: the sample writer's place. After an Unmeasured test
-    // NodeMatrix does not hold the panel's values.
+    // Runs on timer 4 right after the acquisition test and its sample, with the test's
+    // outcome, before sampleRequested is cleared. After an Unmeasured test NodeMatrix does
+    // not hold the panel's values.
     std::function<void(TestOutcome)> onSampleTestDone;
+    // The current reference sample: filled by every sample written or imported; putting a
+    // sample to use changes only its path.
+    SampleRecord sampleRecord;
+    // The last acquisition on timer 4 wrote its sample into sampleRecord.
+    bool sampleAcquired = false;
+    // Local time for the names of new sample files; tests pass a fixed one.
+    SampleClock sampleClock = LocalTimeNow;
+    // "获取一个样本" (1063) lives in the sample organiser's own window: called at the end of
+    // every acquisition on timer 4, after view's EnableControl(1063, true).
+    std::function<void()> enableAcquireButton;
+
+    // The acquisition of timer 4, once sampleRequested: without a configuration that has
+    // channels, "请先导入测试配置，再获取样本" and no test; otherwise RunTest and, unless the
+    // panel could not be measured, the sample written into tempSampleFolder. A failed write
+    // is shown with the file's message. sampleAcquired tells whether sampleRecord now holds
+    // the new sample. UI thread.
+    void AcquireSample();
+    // Writes NodeMatrix as a new sample of source 1 (current data) into folder (UTF-8, which
+    // must exist), seeded by <workingFolder>/Config/SampleTemplate.ini and named after
+    // sampleClock, moved on past names that folder already holds; sampleRecord is replaced.
+    SampleFileResult WriteCurrentSample(const std::string& folder);
+    // The live configuration has X and Y channels, so samples and their limits mean nodes.
+    bool HasTestConfiguration() const;
 
     // Start (1003) or the space bar: one whole test (TestSequence.h), UI thread.
     TestOutcome RunTest();
