@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What every panelix-cli command gets: the global options and its own words.
@@ -28,4 +29,12 @@ int RunBoardCommand(CliContext& context);
 int RunBoardInfo(CliContext& context, HidBackend& backend);
 int RunSampleCommand(CliContext& context);
 int RunTestCommand(CliContext& context);
+// sample acquire: one test on the board, then its sample written into the --out folder.
+int RunSampleAcquire(CliContext& context);
+
+struct TestStandard;
+// The standard that --method abs|pct, --minus A and --plus B give: abs A 0..20000 below and
+// B above the sample value, pct A and B percent, 0..100 each. False for anything else.
+bool ParseTestStandard(std::string_view method, std::string_view minus, std::string_view plus,
+                       TestStandard& standard);
 int RunXcfgCommand(CliContext& context);

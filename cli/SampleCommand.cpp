@@ -1,5 +1,5 @@
-// panelix-cli sample: average sample files and derive the judging limits from one, as the
-// sample organiser does, without a board.
+// panelix-cli sample: acquire a sample from a test on the board, average sample files and
+// derive the judging limits from one, as the sample organiser does.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -22,7 +22,8 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: panelix-cli sample average --config CFG --out DIR F1 F2 F3 ...\n"
+    "usage: panelix-cli [--board sim|usb] sample acquire --config CFG --out DIR [--sim-...]\n"
+    "       panelix-cli sample average --config CFG --out DIR F1 F2 F3 ...\n"
     "       panelix-cli sample limits --config CFG --method abs|pct --minus A --plus B "
     "--out DIR FILE\n";
 
@@ -132,24 +133,9 @@ int RunLimits(CliContext& context) {
     if (!words || words->files.size() != 1) {
         return Usage(context.err);
     }
-    const std::string& method = words->options.at("method");
     TestStandard standard;
-    if (method == "abs") {
-        const auto minus = ParseBounded(words->options.at("minus"), 20000);
-        const auto plus =
-            ParseBounded(words->options.at("plus"), std::numeric_limits<uint32_t>::max());
-        if (!minus || !plus) {
-            return Usage(context.err);
-        }
-        standard = {0, *minus, *plus, 0, 0};
-    } else if (method == "pct") {
-        const auto minus = ParseBounded(words->options.at("minus"), 100);
-        const auto plus = ParseBounded(words->options.at("plus"), 100);
-        if (!minus || !plus) {
-            return Usage(context.err);
-        }
-        standard = {1, 0, 0, static_cast<uint8_t>(*minus), static_cast<uint8_t>(*plus)};
-    } else {
+    if (!ParseTestStandard(words->options.at("method"), words->options.at("minus"),
+                           words->options.at("plus"), standard)) {
         return Usage(context.err);
     }
     TestConfig config;
@@ -179,11 +165,35 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
+    {"acquire", RunSampleAcquire},
     {"average", RunAverage},
     {"limits", RunLimits},
 };
 
 }  // namespace
+
+bool ParseTestStandard(std::string_view method, std::string_view minus, std::string_view plus,
+                       TestStandard& standard) {
+    if (method == "abs") {
+        const auto below = ParseBounded(minus, 20000);
+        const auto above = ParseBounded(plus, std::numeric_limits<uint32_t>::max());
+        if (!below || !above) {
+            return false;
+        }
+        standard = {0, *below, *above, 0, 0};
+        return true;
+    }
+    if (method == "pct") {
+        const auto below = ParseBounded(minus, 100);
+        const auto above = ParseBounded(plus, 100);
+        if (!below || !above) {
+            return false;
+        }
+        standard = {1, 0, 0, static_cast<uint8_t>(*below), static_cast<uint8_t>(*above)};
+        return true;
+    }
+    return false;
+}
 
 int RunSampleCommand(CliContext& context) {
     if (context.args.empty()) {

@@ -1,5 +1,6 @@
 // panelix-cli test: the station's whole test sequence against the board, judged by the limits
-// of a configuration file.
+// of a configuration file or by deviation from a sample; and panelix-cli sample acquire, one
+// such test whose node values become a sample file.
 #include <charconv>
 #include <chrono>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "app/Station.h"
 #include "config/Utf8Path.h"
 #include "link/BoardSource.h"
+#include "samples/SampleFiles.h"
 
 namespace {
 
@@ -24,13 +26,27 @@ constexpr auto kBringUpTimeout = std::chrono::seconds(6);
 constexpr int kMaxRuns = 1000000;
 
 int TestUsage(std::ostream& err) {
-    err << "usage: panelix-cli [--board sim|usb] test --config FILE [--runs N] [--sim-...]\n";
+    err << "usage: panelix-cli [--board sim|usb] test --config FILE [--runs N]\n"
+           "         [--sample FILE --method abs|pct --minus A --plus B] [--sim-...]\n";
+    return cli_exit::kUsage;
+}
+
+int AcquireUsage(std::ostream& err) {
+    err << "usage: panelix-cli [--board sim|usb] sample acquire --config CFG --out DIR "
+           "[--sim-...]\n";
     return cli_exit::kUsage;
 }
 
 struct TestArgs {
     std::string configPath;
     int runs = 1;
+    // --sample: judged by deviation from this sample, with the standard of the next three.
+    std::string samplePath;
+    std::string method;
+    std::string minus;
+    std::string plus;
+    // sample acquire: the folder the test's sample is written into.
+    std::string sampleFolder;
 };
 
 // "--name VALUE" or "--name=VALUE"; advances i past what it took.
@@ -65,11 +81,25 @@ bool ParseTestArgs(const std::vector<std::string>& words, TestArgs& args) {
             if (!ParseRuns(value, args.runs)) {
                 return false;
             }
-        } else {
+        } else if (!TakeValue(words, i, "--sample", args.samplePath) &&
+                   !TakeValue(words, i, "--method", args.method) &&
+                   !TakeValue(words, i, "--minus", args.minus) &&
+                   !TakeValue(words, i, "--plus", args.plus)) {
             return false;
         }
     }
-    return !args.configPath.empty();
+    const bool standardGiven = !args.method.empty() || !args.minus.empty() || !args.plus.empty();
+    return !args.configPath.empty() && standardGiven == !args.samplePath.empty();
+}
+
+bool ParseAcquireArgs(const std::vector<std::string>& words, TestArgs& args) {
+    for (size_t i = 1; i < words.size();) {
+        if (!TakeValue(words, i, "--config", args.configPath) &&
+            !TakeValue(words, i, "--out", args.sampleFolder)) {
+            return false;
+        }
+    }
+    return !args.configPath.empty() && !args.sampleFolder.empty();
 }
 
 // The log's lines end in CR LF; a terminal wants LF.
@@ -93,25 +123,20 @@ const char* VerdictText(TestOutcome outcome) {
     return "FAILED";
 }
 
-}  // namespace
-
-int RunTestCommand(CliContext& context) {
-    std::vector<std::string> words = context.args;
-    std::string error;
-    std::unique_ptr<HidBackend> backend = MakeBoardBackend(context.board, words, error);
-    if (!backend) {
-        context.err << "error: " << error << "\n";
-        return cli_exit::kUsage;
-    }
-    TestArgs args;
-    if (!ParseTestArgs(words, args)) {
+// Brings the station up on backend with the configuration of args, judged by its limits or
+// by the sample, and runs the tests: every log and verdict into report, then the counters;
+// with a sample folder, one test whose sample is written there and its path printed.
+int RunTests(CliContext& context, HidBackend& backend, const TestArgs& args, std::ostream& report) {
+    TestStandard standard;
+    if (!args.samplePath.empty() &&
+        !ParseTestStandard(args.method, args.minus, args.plus, standard)) {
         return TestUsage(context.err);
     }
 
     HeadlessView view(context.err);
     RealSleeper sleeper;
     std::error_code ignored;
-    Station station(view, *backend, sleeper, std::filesystem::current_path(ignored).string());
+    Station station(view, backend, sleeper, std::filesystem::current_path(ignored).string());
     view.SetTimerHandler([&station](int timerId) { station.OnTimer(timerId); });
 
     if (!std::ifstream(PathFromUtf8(args.configPath))) {
@@ -124,6 +149,17 @@ int RunTestCommand(CliContext& context) {
         return cli_exit::kUsage;
     }
     station.configState.Criterion = 0;
+    if (!args.samplePath.empty()) {
+        // As putting a sample to use does: its limits, read with this configuration.
+        const SampleFileResult result =
+            DeriveSampleLimits(args.samplePath, station.testConfig, standard,
+                               station.SampleRawDataLow, station.SampleRawDataHigh);
+        if (!result.ok) {
+            context.err << "error: " << result.message << "\n";
+            return cli_exit::kUsage;
+        }
+        station.configState.Criterion = 1;
+    }
     station.configState.configValid = true;
 
     station.OnShowWindow();
@@ -142,16 +178,72 @@ int RunTestCommand(CliContext& context) {
         view.RunUntil([] { return false; }, std::chrono::milliseconds(0));
         view.RunUntil(ready, kBringUpTimeout);
         const TestOutcome outcome = station.RunTest();
-        PrintLog(station, context.out);
-        context.out << "verdict: " << VerdictText(outcome) << "\n";
+        PrintLog(station, report);
+        report << "verdict: " << VerdictText(outcome) << "\n";
         anyNg = anyNg || outcome == TestOutcome::Ng;
         anyUnmeasured = anyUnmeasured || outcome == TestOutcome::Unmeasured;
     }
     const TestCounters& counters = station.counters;
-    context.out << "ok=" << counters.okCount << " ng=" << counters.ngCount
-                << " yield=" << FormatFixed(counters.yieldPercent, 2) << "\n";
+    report << "ok=" << counters.okCount << " ng=" << counters.ngCount
+           << " yield=" << FormatFixed(counters.yieldPercent, 2) << "\n";
     if (anyUnmeasured) {
         return cli_exit::kNoBoard;
     }
+    if (!args.sampleFolder.empty()) {
+        const SampleFileResult result = station.WriteCurrentSample(args.sampleFolder);
+        if (!result.ok) {
+            context.err << "error: " << result.message << "\n";
+            return cli_exit::kUsage;
+        }
+        context.out << station.sampleRecord.path << "\n";
+        return cli_exit::kOk;
+    }
     return anyNg ? cli_exit::kRejected : cli_exit::kOk;
+}
+
+// The board the global options chose, shaped by the --sim-... words, which are taken out of
+// words; null after telling why.
+std::unique_ptr<HidBackend> ChooseBoard(CliContext& context, std::vector<std::string>& words) {
+    std::string error;
+    std::unique_ptr<HidBackend> backend = MakeBoardBackend(context.board, words, error);
+    if (!backend) {
+        context.err << "error: " << error << "\n";
+    }
+    return backend;
+}
+
+}  // namespace
+
+int RunTestCommand(CliContext& context) {
+    std::vector<std::string> words = context.args;
+    const std::unique_ptr<HidBackend> backend = ChooseBoard(context, words);
+    if (!backend) {
+        return cli_exit::kUsage;
+    }
+    TestArgs args;
+    if (!ParseTestArgs(words, args)) {
+        return TestUsage(context.err);
+    }
+    return RunTests(context, *backend, args, context.out);
+}
+
+int RunSampleAcquire(CliContext& context) {
+    std::vector<std::string> words = context.args;
+    const std::unique_ptr<HidBackend> backend = ChooseBoard(context, words);
+    if (!backend) {
+        return cli_exit::kUsage;
+    }
+    TestArgs args;
+    if (!ParseAcquireArgs(words, args)) {
+        return AcquireUsage(context.err);
+    }
+    std::error_code folderError;
+    std::filesystem::create_directories(PathFromUtf8(args.sampleFolder), folderError);
+    if (folderError) {
+        context.err << "error: cannot create " << args.sampleFolder << ": " << folderError.message()
+                    << "\n";
+        return cli_exit::kUsage;
+    }
+    // The path is the command's answer; the test's log and verdict go with the messages.
+    return RunTests(context, *backend, args, context.err);
 }

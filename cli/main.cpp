@@ -25,9 +25,10 @@ int Usage(std::ostream& err) {
            "  config check FILE | config map FILE | config save IN OUT\n"
            "  xcfg check FILE | xcfg save FILE | xcfg program FILE\n"
            "  board probe | board info\n"
+           "  sample acquire --config CFG --out DIR\n"
            "  sample average --config CFG --out DIR F1 F2 F3 ...\n"
            "  sample limits --config CFG --method abs|pct --minus A --plus B --out DIR FILE\n"
-           "  test --config FILE [--runs N]\n";
+           "  test --config FILE [--runs N] [--sample FILE --method abs|pct --minus A --plus B]\n";
     return cli_exit::kUsage;
 }
 
