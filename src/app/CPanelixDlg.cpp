@@ -26,6 +26,7 @@
 #include "app/CMyStatic.h"
 #include "app/CNodeGridModel.h"
 #include "app/Station.h"
+#include "samples/CArrangeSample.h"
 #include "widgets/CDigistatic.h"
 
 namespace {
@@ -119,6 +120,7 @@ CPanelixDlg::~CPanelixDlg() {
     *alive_ = false;
     qApp->removeEventFilter(this);
     station_->log.SetChangeListener({});
+    organiserWindow_.reset();
     // The link's threads end with the station, before the widgets they report to.
     station_.reset();
 }
@@ -499,7 +501,7 @@ void CPanelixDlg::OnProgramming() {
 }
 
 void CPanelixDlg::OnArrangeSamples() {
-    ShowNotAvailable(QStringLiteral("整理样本"));
+    ShowArrangeSample(organiserWindow_, *station_, this);
 }
 
 void CPanelixDlg::OnAbout() {

@@ -24,6 +24,7 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class QWidget;
+class CArrangeSample;
 class Sleeper;
 class Station;
 
@@ -79,6 +80,8 @@ public:
     ~CPanelixDlg() override;
 
     Station& station() { return *station_; }
+    // The sample organiser, once "整理样本" has created it; null before.
+    CArrangeSample* OrganiserWindow() const { return organiserWindow_.get(); }
 
     // The keyboard filter in front of every widget of this window. True when the key is
     // consumed: Enter always; the space bar always (it runs a test while Start is enabled,
@@ -137,6 +140,8 @@ private:
 
     StationWindowOptions options_;
     std::unique_ptr<Station> station_;
+    // Created on the first "整理样本", destroyed before the station it works on.
+    std::unique_ptr<CArrangeSample> organiserWindow_;
     int screenWidth_ = 0;
     int screenHeight_ = 0;
     bool shown_ = false;

@@ -2,6 +2,7 @@
 // looks like, and the close box that hides it with the list kept.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "app/CPanelixDlg.h"
 #include "app/Sleeper.h"
 #include "app/Station.h"
 #include "config/IniProfile.h"
@@ -207,6 +209,34 @@ TEST_F(OrganiserWindowTest, EnterClicksNothing) {
     QTest::keyClick(window.get(), Qt::Key_Return);
     EXPECT_EQ(window->Organiser().RowCount(), 1u);
     EXPECT_TRUE(window->isVisible());
+}
+
+// "整理样本" creates the organiser once over the main window, and the main window takes it
+// down before the station it works on.
+TEST(OrganiserMenu, CreatesTheWindowOnceAndDestroysItBeforeTheStation) {
+    UiTestApp();
+    TempFolder folder;
+    fs::create_directories(folder.path() / "Config");
+    WriteBytes(folder.path() / "Config" / "AdditionalPara1.ini",
+               "[SampleInformation]\r\nNumberOfSamplesListMAX=5\r\n");
+    FakeHidBackend backend;
+    CountingSleeper sleeper(false);
+    StationWindowOptions options;
+    options.screenSize = QSize(1920, 1080);
+    auto window = std::make_unique<CPanelixDlg>(backend, sleeper, folder.path().string(), options);
+    EXPECT_EQ(window->OrganiserWindow(), nullptr);
+    // As the configuration window does when it chooses judging by sample.
+    window->EnableMenuItem(ids::kMenuSamples, true);
+    window->MenuItem(ids::kMenuSamples)->trigger();
+    CArrangeSample* const organiser = window->OrganiserWindow();
+    ASSERT_NE(organiser, nullptr);
+    EXPECT_TRUE(organiser->isVisible());
+    EXPECT_EQ(organiser->parentWidget(), window.get());
+    organiser->close();
+    window->MenuItem(ids::kMenuSamples)->trigger();
+    EXPECT_EQ(window->OrganiserWindow(), organiser);
+    EXPECT_TRUE(organiser->isVisible());
+    window.reset();
 }
 
 }  // namespace
