@@ -22,10 +22,10 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: panelix-cli [--board sim|usb] sample acquire --config CFG --out DIR [--sim-...]\n"
-    "       panelix-cli sample average --config CFG --out DIR F1 F2 F3 ...\n"
+    "usage: panelix-cli sample average --config CFG --out DIR F1 F2 F3 ...\n"
     "       panelix-cli sample limits --config CFG --method abs|pct --minus A --plus B "
-    "--out DIR FILE\n";
+    "--out DIR FILE\n"
+    "       panelix-cli [--board sim|usb] sample acquire --config CFG --out DIR [--sim-...]\n";
 
 int Usage(std::ostream& err) {
     err << kUsage;
