@@ -26,6 +26,7 @@
 #include "app/CMyStatic.h"
 #include "app/CNodeGridModel.h"
 #include "app/Station.h"
+#include "programming/CFlashMemory.h"
 #include "samples/CArrangeSample.h"
 #include "widgets/CDigistatic.h"
 
@@ -497,7 +498,8 @@ void CPanelixDlg::OnTestConfig() {
 }
 
 void CPanelixDlg::OnProgramming() {
-    ShowNotAvailable(QStringLiteral("烧录文件"));
+    CFlashMemory programming(*station_, this, this);
+    programming.exec();
 }
 
 void CPanelixDlg::OnArrangeSamples() {

@@ -102,7 +102,10 @@ void Station::OnOpenBoardTimer() {
 void Station::OnBringUpTimer() {
     BringUpStation station{view, linkOk, controllerReady, configState.configValid,
                            [this] { link.CloseBoard(); }};
-    BringUpController(objectTable, controller, selfTest, station);
+    if (BringUpController(objectTable, controller, selfTest, station) == BringUpResult::Ready) {
+        // The programming window needs a controller whose table is known.
+        view.EnableMenuItem(ids::kMenuProgramming, true);
+    }
 }
 
 void Station::OnBackToWaitTimer() {
@@ -178,7 +181,11 @@ TestOutcome Station::RunTest() {
                     readCounter,
                     counterFrequency,
                     testStartCount};
-    return ::RunTest(bench);
+    const TestOutcome outcome = ::RunTest(bench);
+    if (controllerReady) {
+        view.EnableMenuItem(ids::kMenuProgramming, true);
+    }
+    return outcome;
 }
 
 void Station::ResetStatistics() {

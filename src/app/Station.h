@@ -16,6 +16,7 @@
 #include "link/BoardCommand.h"
 #include "link/HidBackend.h"
 #include "link/HidLink.h"
+#include "programming/Xcfg.h"
 #include "samples/SampleFiles.h"
 
 class Sleeper;
@@ -49,10 +50,11 @@ public:
 
     // A tick of a main-window timer. Timer 2: no board connected: OpenBoard; connected: stop
     // timer 2 and, unless controllerReady, arm timer 1 at 100 ms. Timer 1: BringUpController
-    // (the controller layer's bring-up, which stops timer 1 itself). Timer 3: stopped; "WAIT"
-    // on blue when the last test passed. Timer 4: when sampleRequested, stopped, RunTest, the
-    // sample written (AcquireSample), onSampleTestDone, sampleRequested cleared and
-    // "获取一个样本" (1063) enabled; otherwise nothing. Other timers are ignored.
+    // (the controller layer's bring-up, which stops timer 1 itself; once the controller is
+    // ready, "烧录文件" (32772) is enabled). Timer 3: stopped; "WAIT" on blue when the last
+    // test passed. Timer 4: when sampleRequested, stopped, RunTest, the sample written
+    // (AcquireSample), onSampleTestDone, sampleRequested cleared and "获取一个样本" (1063)
+    // enabled; otherwise nothing. Other timers are ignored.
     void OnTimer(int timerId);
 
     // A device arrival or removal. Only the board's own path (devicePath, compared ignoring
@@ -127,6 +129,10 @@ public:
     // every acquisition on timer 4, after view's EnableControl(1063, true).
     std::function<void()> enableAcquireButton;
 
+    // The programming window's record sets and programProgress; they keep their contents
+    // between openings of the window.
+    ConfigRecordSets configRecords;
+
     // The acquisition of timer 4, once sampleRequested: without a configuration that has
     // channels, "请先导入测试配置，再获取样本" and no test; otherwise RunTest and, unless the
     // panel could not be measured, the sample written into tempSampleFolder. A failed write
@@ -140,7 +146,8 @@ public:
     // The live configuration has X and Y channels, so samples and their limits mean nodes.
     bool HasTestConfiguration() const;
 
-    // Start (1003) or the space bar: one whole test (TestSequence.h), UI thread.
+    // Start (1003) or the space bar: one whole test (TestSequence.h), UI thread. The test
+    // greys "烧录文件" (32772); it is enabled again afterwards while controllerReady.
     TestOutcome RunTest();
     // "统计清零" (1021): the counters and the yield back to 0, shown at once.
     void ResetStatistics();

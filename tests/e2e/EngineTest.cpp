@@ -167,7 +167,7 @@ TEST(EngineSequence, NormalTestTraceLineByLine) {
     EXPECT_EQ(rig.view.timerCalls, (std::vector<std::string>{"kill 3", "set 3 3000"}));
     EXPECT_EQ(rig.view.controlCalls, (std::vector<std::pair<int, bool>>{
                                          {ids::kStartButton, false}, {ids::kStartButton, true}}));
-    EXPECT_EQ(rig.view.MenuItemEnabled(ids::kMenuProgramming), false);
+    EXPECT_EQ(rig.view.MenuItemEnabled(ids::kMenuProgramming), true);
     EXPECT_EQ(rig.view.showNodeValuesCalls, 1);
     EXPECT_EQ(rig.view.refreshCountersCalls, 1);
     EXPECT_EQ(rig.station.counters.okCount, 1);
