@@ -131,8 +131,10 @@ std::pair<std::array<int, 256>, bool> CheckEntries(const Image& image, const Obj
                     "an object that sends no messages owns report IDs");
             continue;
         }
+        // 256 instances read as 0 in the byte array, but own IDs all the same.
+        const int instances = e.instances == 0 ? 256 : e.instances;
         const int first = handedOut + 1;
-        handedOut += e.instances * e.ids;
+        handedOut += instances * e.ids;
         fits = fits && handedOut <= 255;
         if (fits) {
             Require(table.report_L[i] == first && table.report_H[i] == handedOut,
