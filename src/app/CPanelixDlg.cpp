@@ -26,6 +26,7 @@
 #include "app/CMyStatic.h"
 #include "app/CNodeGridModel.h"
 #include "app/Station.h"
+#include "config/CConfigurate.h"
 #include "programming/CFlashMemory.h"
 #include "samples/CArrangeSample.h"
 #include "widgets/CDigistatic.h"
@@ -488,13 +489,13 @@ void CPanelixDlg::OnResetStatistics() {
     station_->ResetStatistics();
 }
 
-void CPanelixDlg::ShowNotAvailable(const QString& what) {
-    ShowMessage((what + QStringLiteral("窗口在此版本中尚不可用。")).toStdString(), "",
-                MessageButtons::Ok, MessageIcon::Exclamation);
-}
-
 void CPanelixDlg::OnTestConfig() {
-    ShowNotAvailable(QStringLiteral("测试配置"));
+    Station& station = *station_;
+    CConfigurate window(ConfigurationHost{station.testConfig, station.configState, station.log,
+                                          station.linkOk, *this, station.workingFolder,
+                                          station.liveConfigComplete},
+                        this);
+    window.exec();
 }
 
 void CPanelixDlg::OnProgramming() {

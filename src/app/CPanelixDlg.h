@@ -136,7 +136,6 @@ private:
     void OnAbout();
     void OnClose();
     void RefreshLog();
-    void ShowNotAvailable(const QString& what);
 
     StationWindowOptions options_;
     std::unique_ptr<Station> station_;

@@ -234,12 +234,14 @@ bool Station::AcceptTestConfigFile(const std::string& path) {
     probe.close();
     if (!LoadTestConfig(path, testConfig, configState.error_line, view)) {
         if (readable) {
+            liveConfigComplete = false;
             log.AppendLog("配置文件错误>_<,", 0, 0);
             log.AppendLog("位置在第" + Right(FormatPadded(configState.error_line, 10), 2) + "行。",
                           0, 1);
         }
         return false;
     }
+    liveConfigComplete = true;
     configState.config_file_path = path;
     configState.Criterion = 0;
     configState.configValid = true;

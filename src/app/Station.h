@@ -98,6 +98,10 @@ public:
 
     // The live test configuration: what the engine classifies, judges and shows.
     TestConfig testConfig;
+    // testConfig came whole from an accepted file or from the configuration window's apply,
+    // so closing that window may make it ready for testing; a rejected load leaves it half
+    // written. UI thread.
+    bool liveConfigComplete = false;
 
     // Node values of the last test, [X channel][Y channel].
     NodeValueMatrix NodeMatrix{};
