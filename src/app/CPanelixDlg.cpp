@@ -491,10 +491,10 @@ void CPanelixDlg::OnResetStatistics() {
 
 void CPanelixDlg::OnTestConfig() {
     Station& station = *station_;
-    CConfigurate window(ConfigurationHost{station.testConfig, station.configState, station.log,
-                                          station.linkOk, *this, station.workingFolder,
-                                          station.liveConfigComplete},
-                        this);
+    CConfigurate window(
+        ConfigurationHost{station.testConfig, station.configState, station.log, station.linkOk,
+                          *this, station.workingFolder, station.liveConfigComplete},
+        this);
     window.exec();
 }
 
