@@ -1,20 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <string>
 
+#include "app/CPanelixDlg.h"
+#include "app/Sleeper.h"
+#include "app/Station.h"
 #include "config/AdditionalParams.h"
 #include "config/CConfigurate.h"
 #include "config/CDefineMultiKeys.h"
 #include "config/Utf8Path.h"
+#include "sim/SimBackend.h"
 #include "support/FakeStationView.h"
 #include "ui/UiTestApp.h"
 #include "unit/config/ConfigTestSupport.h"
@@ -302,6 +309,32 @@ TEST(DefineMultiKeysWindow, EnterHandsNothingBack) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(working.multiKeyChanged);
     EXPECT_EQ(working.multikey_matrix[0][0], 0);
+}
+
+// "测试配置" opens the window modally over the station, working on the station's own state.
+TEST(ConfigurationMenu, OpensTheWindowOverTheStation) {
+    UiTestApp();
+    QTemporaryDir folder;
+    SimBackend backend;
+    RealSleeper sleeper;
+    StationWindowOptions options;
+    options.title = "Panelix test";
+    options.screenSize = QSize(1920, 1080);
+    CPanelixDlg window(backend, sleeper, folder.path().toStdString(), options);
+    window.show();
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<CConfigurate*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->parentWidget(), &window);
+        dialog->Session().ChooseCriterion(1);
+        opened = true;
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    window.MenuItem(ids::kMenuTestConfig)->trigger();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(window.station().configState.Criterion, 1);
+    EXPECT_TRUE(window.MenuItem(ids::kMenuSamples)->isEnabled());
 }
 
 }  // namespace
