@@ -1,59 +1,78 @@
-#include <chrono>
-#include <filesystem>
+// panelix-cli board: the board's information header, and the controller brought up as the
+// station does it with its object table.
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "Cli.h"
-#include "HeadlessView.h"
-#include "app/Sleeper.h"
-#include "app/Station.h"
-#include "link/BoardSource.h"
+#include "HeadlessStation.h"
+#include "app/Format.h"
 
 namespace {
 
-// Timer 2 opens the board within one or two ticks of 100 ms; this leaves room for a slow
-// enumeration.
-constexpr auto kOpenTimeout = std::chrono::seconds(2);
-
 int BoardUsage(std::ostream& err) {
-    err << "usage: panelix-cli [--board sim|usb] board probe|info [--sim-...]\n";
+    err << "usage: panelix-cli " << kBoardOptionUsage << " board probe|info [--sim-...]\n";
     return cli_exit::kUsage;
 }
 
-// The station's log, for a failure's context; its lines end in CR LF.
-void PrintLog(const Station& station, std::ostream& err) {
-    std::string text = station.log.Text();
-    std::string plain;
-    for (const char c : text) {
-        if (c != '\r') {
-            plain += c;
-        }
-    }
-    err << plain;
+// header holds at least the 7 bytes of the information header.
+std::string HeaderLine(std::span<const uint8_t> header) {
+    return "family=" + FormatDecimal(header[0]) + " variant=" + FormatDecimal(header[1]) +
+           " version=" + FormatDecimal(header[2]) + " build=" + FormatDecimal(header[3]) +
+           " matrix=" + FormatDecimal(header[4]) + "x" + FormatDecimal(header[5]) +
+           " objects=" + FormatDecimal(header[6]);
 }
 
+// "i type address size instances ids first-last"; the size in bytes (1..256).
+std::string EntryLine(const ObjectTable& table, int i) {
+    const std::string ids = table.ID_perInstance[i] == 0 ? "-"
+                                                         : FormatDecimal(table.report_L[i]) + "-" +
+                                                               FormatDecimal(table.report_H[i]);
+    const int size = table.size_Object[i] == 0 ? 256 : table.size_Object[i];
+    return FormatDecimal(i) + " " + FormatDecimal(table.type_IC[i]) + " " +
+           FormatDecimal(table.StartAddress[i]) + " " + FormatDecimal(size) + " " +
+           FormatDecimal(table.instances[i]) + " " + FormatDecimal(table.ID_perInstance[i]) + " " +
+           ids;
+}
+
+// The header read straight from the board, without the bring-up.
 int Probe(CliContext& context, HidBackend& backend) {
-    HeadlessView view(context.err);
-    RealSleeper sleeper;
-    std::error_code ignored;
-    Station station(view, backend, sleeper, std::filesystem::current_path(ignored).string());
-    view.SetTimerHandler([&station](int timerId) { station.OnTimer(timerId); });
-    station.OnShowWindow();
-    if (!view.RunUntil([&station] { return station.link.connected.load(); }, kOpenTimeout)) {
+    HeadlessStation headless(context, backend);
+    if (!headless.OpenBoard()) {
         context.err << "error: no board\n";
         return cli_exit::kNoBoard;
     }
+    Station& station = headless.station;
     if (!station.board.ReadMemory(0, 7)) {
-        PrintLog(station, context.err);
-        context.err << "error: the board did not answer\n";
+        return headless.Fail("the board did not answer");
+    }
+    context.out << HeaderLine(station.board.AnswerData()) << "\n";
+    return cli_exit::kOk;
+}
+
+// The table is printed whenever the link check passed, so a bring-up that stops later shows
+// what the controller holds.
+int Info(CliContext& context, HidBackend& backend) {
+    HeadlessStation headless(context, backend);
+    const BoardState state = headless.BringUp();
+    if (state == BoardState::NoBoard) {
+        context.err << "error: no board\n";
         return cli_exit::kNoBoard;
     }
-    const auto header = station.board.AnswerData();
-    context.out << "family=" << int{header[0]} << " variant=" << int{header[1]}
-                << " version=" << int{header[2]} << " build=" << int{header[3]}
-                << " matrix=" << int{header[4]} << "x" << int{header[5]}
-                << " objects=" << int{header[6]} << "\n";
+    if (state == BoardState::NoLink) {
+        return headless.Fail("no link to the controller");
+    }
+    const ObjectTable& table = headless.station.objectTable;
+    context.out << HeaderLine(table.image) << "\n";
+    for (int i = 1; i <= table.objectCount; ++i) {
+        context.out << EntryLine(table, i) << "\n";
+    }
+    if (state != BoardState::Ready) {
+        return headless.Fail("controller not ready");
+    }
+    context.out << "ready\n";
     return cli_exit::kOk;
 }
 
@@ -61,17 +80,15 @@ int Probe(CliContext& context, HidBackend& backend) {
 
 int RunBoardCommand(CliContext& context) {
     std::vector<std::string> words = context.args;
-    std::string error;
-    std::unique_ptr<HidBackend> backend = MakeBoardBackend(context.board, words, error);
+    const std::unique_ptr<HidBackend> backend = ChooseBoard(context, words);
     if (!backend) {
-        context.err << "error: " << error << "\n";
         return cli_exit::kUsage;
     }
     if (words.size() == 1 && words[0] == "probe") {
         return Probe(context, *backend);
     }
     if (words.size() == 1 && words[0] == "info") {
-        return RunBoardInfo(context, *backend);
+        return Info(context, *backend);
     }
     return BoardUsage(context.err);
 }

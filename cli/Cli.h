@@ -21,12 +21,11 @@ constexpr int kUsage = 2;     // wrong words, or a file that cannot be opened
 constexpr int kNoBoard = 3;   // no board, or a panel that could not be measured
 }  // namespace cli_exit
 
-class HidBackend;
+// The global option that chooses the board, as every usage text shows it.
+constexpr std::string_view kBoardOptionUsage = "[--board usb|sim|tcp:HOST:PORT]";
 
 int RunConfigCommand(CliContext& context);
 int RunBoardCommand(CliContext& context);
-// board info, on a backend the board command has chosen.
-int RunBoardInfo(CliContext& context, HidBackend& backend);
 int RunSampleCommand(CliContext& context);
 int RunTestCommand(CliContext& context);
 // sample acquire: one test on the board, then its sample written into the --out folder.

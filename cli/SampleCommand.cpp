@@ -21,14 +21,12 @@
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: panelix-cli sample average --config CFG --out DIR F1 F2 F3 ...\n"
-    "       panelix-cli sample limits --config CFG --method abs|pct --minus A --plus B "
-    "--out DIR FILE\n"
-    "       panelix-cli [--board sim|usb] sample acquire --config CFG --out DIR [--sim-...]\n";
-
 int Usage(std::ostream& err) {
-    err << kUsage;
+    err << "usage: panelix-cli sample average --config CFG --out DIR F1 F2 F3 ...\n"
+           "       panelix-cli sample limits --config CFG --method abs|pct --minus A --plus B "
+           "--out DIR FILE\n"
+           "       panelix-cli "
+        << kBoardOptionUsage << " sample acquire --config CFG --out DIR [--sim-...]\n";
     return cli_exit::kUsage;
 }
 

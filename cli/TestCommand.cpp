@@ -11,29 +11,28 @@
 #include <vector>
 
 #include "Cli.h"
-#include "HeadlessView.h"
+#include "HeadlessStation.h"
 #include "app/Format.h"
-#include "app/Sleeper.h"
-#include "app/Station.h"
 #include "config/Utf8Path.h"
-#include "link/BoardSource.h"
 #include "samples/SampleFiles.h"
 
 namespace {
 
-// The bring-up gives up on a silent board after 15 link checks of at most 250 ms each.
-constexpr auto kBringUpTimeout = std::chrono::seconds(6);
+// Opening and bringing up; the bring-up gives up on a silent board after 15 link checks of at
+// most 250 ms each.
+constexpr auto kReadyTimeout = std::chrono::seconds(6);
 constexpr int kMaxRuns = 1000000;
 
 int TestUsage(std::ostream& err) {
-    err << "usage: panelix-cli [--board sim|usb] test --config FILE [--runs N]\n"
+    err << "usage: panelix-cli " << kBoardOptionUsage
+        << " test --config FILE [--runs N]\n"
            "         [--sample FILE --method abs|pct --minus A --plus B] [--sim-...]\n";
     return cli_exit::kUsage;
 }
 
 int AcquireUsage(std::ostream& err) {
-    err << "usage: panelix-cli [--board sim|usb] sample acquire --config CFG --out DIR "
-           "[--sim-...]\n";
+    err << "usage: panelix-cli " << kBoardOptionUsage
+        << " sample acquire --config CFG --out DIR [--sim-...]\n";
     return cli_exit::kUsage;
 }
 
@@ -102,15 +101,6 @@ bool ParseAcquireArgs(const std::vector<std::string>& words, TestArgs& args) {
     return !args.configPath.empty() && !args.sampleFolder.empty();
 }
 
-// The log's lines end in CR LF; a terminal wants LF.
-void PrintLog(const Station& station, std::ostream& out) {
-    for (const char c : station.log.Text()) {
-        if (c != '\r') {
-            out << c;
-        }
-    }
-}
-
 const char* VerdictText(TestOutcome outcome) {
     switch (outcome) {
         case TestOutcome::Pass:
@@ -133,18 +123,14 @@ int RunTests(CliContext& context, HidBackend& backend, const TestArgs& args, std
         return TestUsage(context.err);
     }
 
-    HeadlessView view(context.err);
-    RealSleeper sleeper;
-    std::error_code ignored;
-    Station station(view, backend, sleeper, std::filesystem::current_path(ignored).string());
-    view.SetTimerHandler([&station](int timerId) { station.OnTimer(timerId); });
-
+    HeadlessStation headless(context, backend);
+    Station& station = headless.station;
     if (!std::ifstream(PathFromUtf8(args.configPath))) {
         context.err << "error: cannot open " << args.configPath << "\n";
         return cli_exit::kUsage;
     }
     uint8_t errorLine = 0;
-    if (!LoadTestConfig(args.configPath, station.testConfig, errorLine, view)) {
+    if (!LoadTestConfig(args.configPath, station.testConfig, errorLine, headless.view)) {
         context.err << "error: line " << int{errorLine} << "\n";
         return cli_exit::kUsage;
     }
@@ -162,12 +148,10 @@ int RunTests(CliContext& context, HidBackend& backend, const TestArgs& args, std
     }
     station.configState.configValid = true;
 
-    station.OnShowWindow();
-    const auto ready = [&station] { return station.controllerReady; };
-    if (!view.RunUntil(ready, kBringUpTimeout)) {
-        PrintLog(station, context.err);
-        context.err << "error: no board\n";
-        return cli_exit::kNoBoard;
+    // Not a single bring-up: a board that fails one is searched for and brought up again, as
+    // the window keeps doing until the operator can press Start.
+    if (!headless.WaitUntilReady(kReadyTimeout)) {
+        return headless.Fail("no board");
     }
 
     bool anyNg = false;
@@ -175,10 +159,10 @@ int RunTests(CliContext& context, HidBackend& backend, const TestArgs& args, std
     for (int run = 0; run < args.runs; ++run) {
         // What the window would handle between two presses of Start: device events, due
         // timers, and a bring-up after the board came back.
-        view.RunUntil([] { return false; }, std::chrono::milliseconds(0));
-        view.RunUntil(ready, kBringUpTimeout);
+        headless.RunPending();
+        headless.WaitUntilReady(kReadyTimeout);
         const TestOutcome outcome = station.RunTest();
-        PrintLog(station, report);
+        headless.PrintLog(report);
         report << "verdict: " << VerdictText(outcome) << "\n";
         anyNg = anyNg || outcome == TestOutcome::Ng;
         anyUnmeasured = anyUnmeasured || outcome == TestOutcome::Unmeasured;
@@ -199,17 +183,6 @@ int RunTests(CliContext& context, HidBackend& backend, const TestArgs& args, std
         return cli_exit::kOk;
     }
     return anyNg ? cli_exit::kRejected : cli_exit::kOk;
-}
-
-// The board the global options chose, shaped by the --sim-... words, which are taken out of
-// words; null after telling why.
-std::unique_ptr<HidBackend> ChooseBoard(CliContext& context, std::vector<std::string>& words) {
-    std::string error;
-    std::unique_ptr<HidBackend> backend = MakeBoardBackend(context.board, words, error);
-    if (!backend) {
-        context.err << "error: " << error << "\n";
-    }
-    return backend;
 }
 
 }  // namespace

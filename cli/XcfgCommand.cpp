@@ -1,29 +1,19 @@
 // panelix-cli xcfg: check controller configuration files, save a controller's configuration
 // and program a file into it, as the programming window does.
-#include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Cli.h"
-#include "HeadlessView.h"
-#include "app/Sleeper.h"
-#include "app/Station.h"
-#include "link/BoardSource.h"
+#include "HeadlessStation.h"
 #include "programming/Xcfg.h"
 
 namespace {
 
-constexpr auto kOpenTimeout = std::chrono::seconds(2);
-// One bring-up at its slowest: 15 header reads and every later step ending in the link's
-// time-out are well inside this.
-constexpr auto kBringUpTimeout = std::chrono::seconds(15);
-
 int Usage(std::ostream& err) {
-    err << "usage: panelix-cli [--board sim|usb] xcfg check FILE | save FILE | program FILE "
-           "[--sim-...]\n";
+    err << "usage: panelix-cli " << kBoardOptionUsage
+        << " xcfg check FILE | save FILE | program FILE [--sim-...]\n";
     return cli_exit::kUsage;
 }
 
@@ -51,44 +41,27 @@ int Check(CliContext& context, const std::string& path) {
     return ExitCode(result);
 }
 
-// The station's log without the CR of its line ends, for a failure's context.
-void PrintLog(const Station& station, std::ostream& err) {
-    for (const char c : station.log.Text()) {
-        if (c != '\r') {
-            err << c;
-        }
-    }
-}
-
 // Opens the board, lets timer 1 bring the controller up once and runs work on the ready
 // station; exit 3 when there is no board or the controller did not come up.
 int WithReadyController(CliContext& context, HidBackend& backend,
-                        const std::function<int(Station&)>& work) {
-    HeadlessView view(context.err);
-    RealSleeper sleeper;
-    std::error_code ignored;
-    Station station(view, backend, sleeper, std::filesystem::current_path(ignored).string());
-    bool bringUpRan = false;
-    view.SetTimerHandler([&](int timerId) {
-        station.OnTimer(timerId);
-        bringUpRan = bringUpRan || timerId == timers::kBringUp;
-    });
-    station.OnShowWindow();
-    if (!view.RunUntil([&station] { return station.link.connected.load(); }, kOpenTimeout)) {
-        context.err << "error: no board\n";
-        return cli_exit::kNoBoard;
+                        const std::function<int(HeadlessStation&)>& work) {
+    HeadlessStation headless(context, backend);
+    switch (headless.BringUp()) {
+        case BoardState::Ready:
+            return work(headless);
+        case BoardState::NoBoard:
+            context.err << "error: no board\n";
+            return cli_exit::kNoBoard;
+        case BoardState::NoLink:
+        case BoardState::NotReady:
+            break;
     }
-    if (!view.RunUntil([&bringUpRan] { return bringUpRan; }, kBringUpTimeout) ||
-        !station.controllerReady) {
-        PrintLog(station, context.err);
-        context.err << "error: controller not ready\n";
-        return cli_exit::kNoBoard;
-    }
-    return work(station);
+    return headless.Fail("controller not ready");
 }
 
 int Save(CliContext& context, HidBackend& backend, const std::string& path) {
-    return WithReadyController(context, backend, [&](Station& station) {
+    return WithReadyController(context, backend, [&](HeadlessStation& headless) {
+        Station& station = headless.station;
         ConfigRecordSets sets;
         const XcfgOutcome outcome = SaveXcfg(path, station.controller, sets);
         if (outcome.ok) {
@@ -98,7 +71,7 @@ int Save(CliContext& context, HidBackend& backend, const std::string& path) {
         }
         context.err << outcome.message << "\n";
         if (outcome.message == xcfg::kChipReadFailed) {
-            PrintLog(station, context.err);
+            headless.PrintLog(context.err);
             return cli_exit::kNoBoard;
         }
         return outcome.message == xcfg::kObjectTooLarge ? cli_exit::kRejected : cli_exit::kUsage;
@@ -113,9 +86,9 @@ int Program(CliContext& context, HidBackend& backend, const std::string& path) {
         context.out << loaded.message << "\n";
         return ExitCode(loaded);
     }
-    return WithReadyController(context, backend, [&](Station& station) {
+    return WithReadyController(context, backend, [&](HeadlessStation& headless) {
         const XcfgOutcome outcome = WriteChipConfiguration(
-            station.controller, sets,
+            headless.station.controller, sets,
             [&](int percent) { context.out << "progress " << percent << "\n"; });
         if (outcome.ok) {
             context.out << "done\n";
@@ -123,7 +96,7 @@ int Program(CliContext& context, HidBackend& backend, const std::string& path) {
         }
         context.out << outcome.message << "\n";
         if (outcome.message == xcfg::kProgramFailed) {
-            PrintLog(station, context.err);
+            headless.PrintLog(context.err);
             return cli_exit::kNoBoard;
         }
         return cli_exit::kRejected;
@@ -137,10 +110,8 @@ int RunXcfgCommand(CliContext& context) {
     const bool check = !words.empty() && words[0] == "check";
     std::unique_ptr<HidBackend> backend;
     if (!check) {
-        std::string error;
-        backend = MakeBoardBackend(context.board, words, error);
+        backend = ChooseBoard(context, words);
         if (!backend) {
-            context.err << "error: " << error << "\n";
             return cli_exit::kUsage;
         }
     }

@@ -20,7 +20,11 @@ const Command kCommands[] = {
 };
 
 int Usage(std::ostream& err) {
-    err << "usage: panelix-cli [--board sim|usb] COMMAND ...\n"
+    err << "usage: panelix-cli " << kBoardOptionUsage
+        << " COMMAND ...\n"
+           "boards: usb (the real board, the default), sim (the simulated board, shaped by\n"
+           "  --sim-... options after the command), tcp:HOST:PORT (a board or panelix-sim\n"
+           "  reached over TCP)\n"
            "commands:\n"
            "  config check FILE | config map FILE | config save IN OUT\n"
            "  xcfg check FILE | xcfg save FILE | xcfg program FILE\n"
