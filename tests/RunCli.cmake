@@ -1,10 +1,16 @@
 # Runs panelix-cli once and checks what it did. Called by CTest as
-#   cmake -DCLI=exe -DARGS=a|b|c -DEXIT=n [-DCLEAN=dir] [-DSTDOUT_REGEX=r] [-DSTDERR_REGEX=r]
-#         [-DWRITTEN=file] [-DCONTAINS=text|text] -P RunSampleCli.cmake
-# WRITTEN empty with CONTAINS checks the file whose path the command printed.
+#   cmake -DCLI=exe -DARGS=a|b|c -DEXIT=n [-DCLEAN=dir] [-DSTDOUT_FILE=f] [-DSTDOUT_REGEX=r]
+#         [-DSTDERR_REGEX=r] [-DWRITTEN=f] [-DWRITTEN_EXPECTED=f] [-DCONTAINS=text|text]
+#         -P RunCli.cmake
+# CLEAN and WRITTEN are removed first, so nothing left by an earlier run can pass for this
+# one's. WRITTEN must then equal WRITTEN_EXPECTED byte for byte, or hold every CONTAINS piece;
+# CONTAINS without WRITTEN checks the file whose path the command printed.
 string(REPLACE "|" ";" args "${ARGS}")
 if(CLEAN)
   file(REMOVE_RECURSE "${CLEAN}")
+endif()
+if(WRITTEN)
+  file(REMOVE "${WRITTEN}")
 endif()
 execute_process(COMMAND "${CLI}" ${args}
   RESULT_VARIABLE exit_code OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 30)
@@ -12,15 +18,31 @@ execute_process(COMMAND "${CLI}" ${args}
 if(NOT exit_code STREQUAL EXIT)
   message(FATAL_ERROR "exit ${exit_code}, expected ${EXIT}\nstdout:\n${out}\nstderr:\n${err}")
 endif()
+if(STDOUT_FILE)
+  file(READ "${STDOUT_FILE}" expected)
+  if(NOT out STREQUAL expected)
+    message(FATAL_ERROR "stdout differs from ${STDOUT_FILE}:\n${out}")
+  endif()
+endif()
 if(DEFINED STDOUT_REGEX AND NOT out MATCHES "${STDOUT_REGEX}")
   message(FATAL_ERROR "stdout does not match '${STDOUT_REGEX}':\n${out}")
 endif()
 if(DEFINED STDERR_REGEX AND NOT err MATCHES "${STDERR_REGEX}")
   message(FATAL_ERROR "stderr does not match '${STDERR_REGEX}':\n${err}")
 endif()
+if(WRITTEN_EXPECTED)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WRITTEN}" "${WRITTEN_EXPECTED}"
+    RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "${WRITTEN} differs from ${WRITTEN_EXPECTED}")
+  endif()
+endif()
 if(DEFINED CONTAINS)
   if(NOT WRITTEN)
     string(STRIP "${out}" WRITTEN)
+  endif()
+  if(NOT EXISTS "${WRITTEN}")
+    message(FATAL_ERROR "'${WRITTEN}' was not written")
   endif()
   file(READ "${WRITTEN}" content)
   string(REPLACE "|" ";" pieces "${CONTAINS}")
