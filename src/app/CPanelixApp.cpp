@@ -39,10 +39,14 @@ bool TakeValue(const std::vector<std::string>& words, size_t& i, const std::stri
     return false;
 }
 
-QString WindowTitle(bool simulated) {
+// Any board but the station's own USB one is named, so that no one takes a demonstration or
+// a board on another machine for this station's panel.
+QString WindowTitle(const std::string& board) {
     QString title = QStringLiteral("Panelix 触摸屏测试站 %1").arg(PANELIX_VERSION);
-    if (simulated) {
+    if (board == "sim") {
         title += QStringLiteral(" — 模拟测试板（演示与培训，非真实测试）");
+    } else if (board.starts_with("tcp:")) {
+        title += QStringLiteral(" — 远程测试板 ") + QString::fromStdString(board);
     }
     return title;
 }
@@ -64,7 +68,7 @@ bool ParseStationOptions(const std::vector<std::string>& words, StationOptions& 
             options.board = "sim";
         } else if (TakeValue(words, i, "--board", value, missing)) {
             if (missing) {
-                error = "--board needs a value (sim or usb)";
+                error = "--board needs a value (usb, sim or tcp:HOST:PORT)";
                 return false;
             }
             options.board = value;
@@ -83,10 +87,11 @@ bool ParseStationOptions(const std::vector<std::string>& words, StationOptions& 
 
 std::string StationUsage() {
     return std::string(
-               "usage: panelix [--simulated-board | --board sim|usb] [--config FILE] "
-               "[--sim-... options]\n"
+               "usage: panelix [--simulated-board | --board usb|sim|tcp:HOST:PORT] "
+               "[--config FILE] [--sim-... options]\n"
                "  --simulated-board  the simulated board (demonstration and training)\n"
-               "  --board NAME       usb (the real board, default) or sim\n"
+               "  --board NAME       usb (the real board, default), sim, or tcp:HOST:PORT (a\n"
+               "                     board or panelix-sim reached over TCP)\n"
                "  --config FILE      load and accept FILE as the test configuration at start\n") +
            kSimOptionsHelp;
 }
@@ -133,7 +138,7 @@ int CPanelixApp::InitInstance() {
 
     RealSleeper sleeper;
     StationWindowOptions windowOptions;
-    windowOptions.title = WindowTitle(options.board == "sim");
+    windowOptions.title = WindowTitle(options.board);
     CPanelixDlg window(*backend, sleeper, CurrentFolder(), windowOptions);
     if (!options.configPath.empty()) {
         window.station().AcceptTestConfigFile(options.configPath);
