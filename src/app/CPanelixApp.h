@@ -13,7 +13,7 @@ struct StationOptions {
     std::vector<std::string> boardWords;
 };
 
-// Reads --simulated-board, --board sim|usb and --config FILE (also as --opt=VALUE);
+// Reads --simulated-board, --board usb|sim|tcp:HOST:PORT and --config FILE (also as --opt=VALUE);
 // "--sim-..." words and anything unknown are left in boardWords, in order. False with a
 // one-line message in error for a missing value.
 bool ParseStationOptions(const std::vector<std::string>& words, StationOptions& options,
