@@ -13,48 +13,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <utility>
 
 #include "app/StationView.h"
 #include "config/CConfigurate.h"
 #include "config/CDefineMultiKeys.h"
-#include "config/CDialogPrompter.h"
+#include "config/CDemoView.h"
 #include "config/Utf8Path.h"
-
-namespace {
-
-// The main window's side: nothing to enable, no grid to rebuild; questions over `parent`.
-class DemoView : public StationView {
-public:
-    DemoView(std::string file, QWidget* parent) : file_(std::move(file)), prompter_(parent) {}
-
-    MessageAnswer ShowMessage(std::string_view text, std::string_view caption,
-                              MessageButtons buttons, MessageIcon icon) override {
-        return prompter_.ShowMessage(text, caption, buttons, icon);
-    }
-    // The import's chooser answers with the demo's file once.
-    std::string ChooseFileToOpen(std::string_view, std::string_view) override {
-        return std::exchange(file_, std::string());
-    }
-    std::string ChooseFileToSave(std::string_view, std::string_view) override { return {}; }
-    void EnableControl(int, bool) override {}
-    void EnableMenuItem(int, bool) override {}
-    void SetTimer(int, int) override {}
-    void KillTimer(int) override {}
-    void SetStatus(std::string_view, Colour) override {}
-    void RebuildGrid() override {}
-    void ShowNodeValues() override {}
-    void RefreshCounters() override {}
-    void PostToUi(std::function<void()> call) override { QTimer::singleShot(0, std::move(call)); }
-
-private:
-    std::string file_;
-    CDialogPrompter prompter_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -70,7 +35,7 @@ int main(int argc, char** argv) {
     StatusLog log;
     bool linkOk = true;
     bool liveComplete = false;
-    DemoView view(argv[1], nullptr);
+    CDemoView view(argv[1], {}, true);
     CConfigurate window(
         ConfigurationHost{live, state, log, linkOk, view,
                           Utf8FromPath(std::filesystem::current_path()), liveComplete},

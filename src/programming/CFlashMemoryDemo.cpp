@@ -14,49 +14,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <system_error>
 
 #include "app/Sleeper.h"
 #include "app/Station.h"
 #include "app/StationView.h"
-#include "config/CDialogPrompter.h"
+#include "config/CDemoView.h"
 #include "programming/CFlashMemory.h"
 #include "sim/SimBackend.h"
-
-namespace {
-
-// The main window's side: nothing to enable; the choosers answer with the demo's names.
-class DemoView : public StationView {
-public:
-    DemoView(std::string saveAs, std::string open)
-        : saveAs_(std::move(saveAs)), open_(std::move(open)), prompter_(nullptr) {}
-
-    MessageAnswer ShowMessage(std::string_view text, std::string_view caption,
-                              MessageButtons buttons, MessageIcon icon) override {
-        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
-        return prompter_.ShowMessage(text, caption, buttons, icon);
-    }
-    std::string ChooseFileToOpen(std::string_view, std::string_view) override { return open_; }
-    std::string ChooseFileToSave(std::string_view, std::string_view) override { return saveAs_; }
-    void EnableControl(int, bool) override {}
-    void EnableMenuItem(int, bool) override {}
-    void SetTimer(int, int) override {}
-    void KillTimer(int) override {}
-    void SetStatus(std::string_view, Colour) override {}
-    void RebuildGrid() override {}
-    void ShowNodeValues() override {}
-    void RefreshCounters() override {}
-    void PostToUi(std::function<void()> call) override { QTimer::singleShot(0, std::move(call)); }
-
-private:
-    std::string saveAs_;
-    std::string open_;
-    CDialogPrompter prompter_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -77,7 +43,7 @@ int main(int argc, char** argv) {
     std::error_code error;
     const std::string folder = std::filesystem::current_path(error).string();
     std::filesystem::create_directories(folder + "/Config", error);
-    DemoView view(folder + "/Config/chip", folder + "/Config/chip.xcfg");
+    CDemoView view(folder + "/Config/chip.xcfg", folder + "/Config/chip");
     SimBackend backend;
     RealSleeper sleeper;
     Station station(view, backend, sleeper, folder);

@@ -14,42 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "app/Sleeper.h"
 #include "app/Station.h"
-#include "config/CDialogPrompter.h"
+#include "config/CDemoView.h"
 #include "config/Utf8Path.h"
 #include "samples/CArrangeSample.h"
 #include "sim/SimOptions.h"
-
-namespace {
-
-// The main window's side: the demo fires the station's timers itself.
-class DemoView : public StationView {
-public:
-    MessageAnswer ShowMessage(std::string_view text, std::string_view caption,
-                              MessageButtons buttons, MessageIcon icon) override {
-        return prompter_.ShowMessage(text, caption, buttons, icon);
-    }
-    std::string ChooseFileToOpen(std::string_view, std::string_view) override { return {}; }
-    std::string ChooseFileToSave(std::string_view, std::string_view) override { return {}; }
-    void EnableControl(int, bool) override {}
-    void EnableMenuItem(int, bool) override {}
-    void SetTimer(int, int) override {}
-    void KillTimer(int) override {}
-    void SetStatus(std::string_view, Colour) override {}
-    void RebuildGrid() override {}
-    void ShowNodeValues() override {}
-    void RefreshCounters() override {}
-    void PostToUi(std::function<void()> call) override { QTimer::singleShot(0, std::move(call)); }
-
-private:
-    CDialogPrompter prompter_{nullptr};
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -60,7 +32,7 @@ int main(int argc, char** argv) {
     }
     const int seconds = argc == 3 ? std::max(1, std::atoi(argv[2])) : 30;
 
-    DemoView view;
+    CDemoView view;
     const auto backend = MakeSimBackend(SimOptions{});
     CountingSleeper sleeper(false);
     Station station(view, *backend, sleeper, Utf8FromPath(std::filesystem::current_path()));
