@@ -414,8 +414,11 @@ XcfgOutcome SaveXcfg(const std::string& path, ControllerCommands& controller,
     out.write(text->data(), static_cast<std::streamsize>(text->size()));
     out.close();
     if (out.fail()) {
+        // Only a plain file is taken back: behind a link or a device name it is not ours.
         std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored))) {
+            std::filesystem::remove(path, ignored);
+        }
         return {false, failed};
     }
     return {true, {}};

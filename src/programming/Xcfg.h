@@ -122,7 +122,7 @@ bool ReadChipConfiguration(ControllerCommands& controller, ConfigRecordSets& set
 // reads the chip configuration (a failure leaves an existing file as it was); then creates
 // or truncates the file and writes it in one go. Failure texts: kObjectTooLarge,
 // kChipReadFailed, or path + kSaveFailed when the file cannot be created or written (a
-// partly written file is removed). UI thread.
+// partly written plain file is removed; a link or device at path stays). UI thread.
 XcfgOutcome SaveXcfg(const std::string& path, ControllerCommands& controller,
                      ConfigRecordSets& sets);
 

@@ -248,6 +248,22 @@ TEST_F(XcfgSave, FileThatCannotBeCreated) {
     EXPECT_EQ(outcome.message, badPath + "保存失败！");
 }
 
+// A write that fails takes back a file it made, but never what stands behind the path:
+// removing there would delete a link or, for root, the device itself.
+TEST_F(XcfgSave, FailedWriteKeepsWhatIsNotAPlainFile) {
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    const std::filesystem::path link = folder / "full.xcfg";
+    std::filesystem::create_symlink("/dev/full", link);
+    Bench bench({{38, 0x0400, 20, 1, 0}});
+    ConfigRecordSets sets;
+    const XcfgOutcome outcome = SaveXcfg(link.string(), *bench.commands, sets);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.message, link.string() + "保存失败！");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
 TEST_F(XcfgSave, WritesTheSectionsOfTheTable) {
     Bench bench({{38, 0x0400, 20, 1, 0}, {7, 0x0500, 3, 1, 0}});
     ConfigRecordSets sets;
