@@ -17,6 +17,7 @@
 #include "app/StatusLog.h"
 #include "config/TestConfig.h"
 #include "config/Utf8Path.h"
+#include "samples/SampleClock.h"
 #include "samples/SampleFiles.h"
 
 namespace {
@@ -118,7 +119,9 @@ int RunAverage(CliContext& context) {
     SampleMatrix average;
     SampleRecord record;
     const SampleFileResult result =
-        AverageSampleFiles(folders, config, words->files, average, record, LocalTimeNow);
+        // Like the station, never name the average after a sample already in the folder.
+        AverageSampleFiles(folders, config, words->files, average, record,
+                           FreshSampleClock(folders.tempSampleFolder, LocalTimeNow));
     if (!result.ok) {
         return Fail(context, result);
     }
