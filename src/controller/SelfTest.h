@@ -57,9 +57,10 @@ public:
     // The whole test, UI thread: read the object, write 0x12, poll byte 1 until 0 or 0x12,
     // then read messages until one of the self-test object arrives and decode it. A result
     // that the board pushes meanwhile (already decoded on the reader thread) is taken as the
-    // answer: the controller sends its result once, so no message would follow. False when a
-    // transaction fails or a bound runs out; the flags then keep their values, so
-    // selfTestPassed stays false after the engine's reset.
+    // answer: the controller sends its result once, so no message would follow. One pushed
+    // before the command answers nothing: selfTestPassed is cleared as the command goes out,
+    // so only this test's result can set it. False when a transaction fails or a bound runs
+    // out; the caller then has no result to judge by.
     bool RunSelfTest();
 
     // Decodes the self-test message standing in report (message from byte 3): sets the flags

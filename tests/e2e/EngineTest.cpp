@@ -302,6 +302,26 @@ TEST(EngineSelfTest, PushedFaultBeforeJudging) {
     EXPECT_EQ(rig.station.counters.ngCount, 1);
 }
 
+// "All normal" pushed while the pages are read answers no command of this test: when the
+// controller's own result says the pin test went wrong, the panel is not passed.
+TEST(EngineSelfTest, PushedPassBeforeAFailedPinTest) {
+    SimOptions options = SelfTestFault(0xFE, 0, 0, 0, true);
+    options.selfTest = SelfTestResult{0x00, 0, 0, 0};
+    EngineRig rig(options);
+    rig.BringUp();
+    EXPECT_EQ(rig.station.RunTest(), TestOutcome::Ng);
+    const auto log = rig.Log();
+    const auto at = [&](const std::string& line) {
+        return std::find(log.begin(), log.end(), line) - log.begin();
+    };
+    EXPECT_LT(at("引脚正常"), at("display data"));
+    EXPECT_LT(at("self test"), at("通道测试出错"));
+    EXPECT_EQ(rig.LastStatus(), "NG");
+    EXPECT_EQ(rig.station.counters.okCount, 0);
+    rig.station.OnTimer(timers::kBackToWait);
+    EXPECT_EQ(rig.LastStatus(), "NG");
+}
+
 TEST(EngineSequence, PageShownOutOfStepIsCaughtUp) {
     SimOptions options;
     options.pageOffset = 2;
