@@ -110,7 +110,8 @@ void Station::OnBringUpTimer() {
 
 void Station::OnBackToWaitTimer() {
     view.KillTimer(timers::kBackToWait);
-    if (IsPass(engineFlags.selfTestPassed, engineFlags.panelFailed)) {
+    // The flags alone are not enough: a pushed "all normal" after a failed test sets them.
+    if (lastTestPassed_ && IsPass(engineFlags.selfTestPassed, engineFlags.panelFailed)) {
         view.SetStatus("WAIT", kWaitColour);
     }
 }
@@ -182,6 +183,7 @@ TestOutcome Station::RunTest() {
                     counterFrequency,
                     testStartCount};
     const TestOutcome outcome = ::RunTest(bench);
+    lastTestPassed_ = outcome == TestOutcome::Pass;
     if (controllerReady) {
         view.EnableMenuItem(ids::kMenuProgramming, true);
     }

@@ -52,9 +52,9 @@ public:
     // timer 2 and, unless controllerReady, arm timer 1 at 100 ms. Timer 1: BringUpController
     // (the controller layer's bring-up, which stops timer 1 itself; once the controller is
     // ready, "烧录文件" (32772) is enabled). Timer 3: stopped; "WAIT" on blue when the last
-    // test passed. Timer 4: when sampleRequested, stopped, RunTest, the sample written
-    // (AcquireSample), onSampleTestDone, sampleRequested cleared and "获取一个样本" (1063)
-    // enabled; otherwise nothing. Other timers are ignored.
+    // test showed PASS and the engine flags still say so. Timer 4: when sampleRequested, stopped,
+    // RunTest, the sample written (AcquireSample), onSampleTestDone, sampleRequested cleared and
+    // "获取一个样本" (1063) enabled; otherwise nothing. Other timers are ignored.
     void OnTimer(int timerId);
 
     // A device arrival or removal. Only the board's own path (devicePath, compared ignoring
@@ -178,6 +178,8 @@ private:
     void OnSampleTimer();
 
     bool shown_ = false;
+    // The last test showed PASS: only then may timer 3 put "WAIT" back.
+    bool lastTestPassed_ = false;
     // Cleared by the destructor, so device events that still arrive are dropped.
     std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
 };

@@ -378,6 +378,25 @@ TEST(EngineUnmeasured, UnpluggedDuringThePageReads) {
     EXPECT_EQ(log[9], "第 2次重新获取>>>>>>>>>");
 }
 
+// A board plugged back in may push "all normal" before timer 3 fires: the failed test's NG
+// stays, since no PASS was shown that "WAIT" could follow.
+TEST(EngineUnmeasured, PushedPassBeforeTimer3) {
+    SimOptions options;
+    options.unplugAtPage = 5;
+    EngineRig rig(options);
+    rig.BringUp();
+    ASSERT_EQ(rig.station.RunTest(), TestOutcome::Unmeasured);
+    InputReport pushed{};
+    pushed[0] = 1;
+    pushed[1] = 0xFA;
+    rig.backend->WithBoard([&](SimBoard& board) { pushed[3] = board.Controller().ReportIdOf(25); });
+    pushed[4] = 0xFE;
+    rig.station.selfTest.OnPushedMessage(pushed);
+    ASSERT_TRUE(rig.station.engineFlags.selfTestPassed.load());
+    rig.station.OnTimer(timers::kBackToWait);
+    EXPECT_EQ(rig.LastStatus(), "NG");
+}
+
 TEST(EngineUnmeasured, SilentBoardEndsWithinItsBounds) {
     EngineRig rig;
     rig.BringUp();
