@@ -27,6 +27,7 @@
 #include "app/CNodeGridModel.h"
 #include "app/Station.h"
 #include "config/CConfigurate.h"
+#include "config/CDialogPrompter.h"
 #include "programming/CFlashMemory.h"
 #include "samples/CArrangeSample.h"
 #include "widgets/CDigistatic.h"
@@ -67,17 +68,6 @@ QColor ToQColor(Colour colour) {
 
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The chooser filter "描述(*.ext)|*.ext|描述2(*.b)|*.b||" as Qt writes it: only the
-// descriptions, each of which already names its patterns.
-QString ToQtFilter(std::string_view filter) {
-    const QStringList parts = FromUtf8(filter).split('|', Qt::SkipEmptyParts);
-    QStringList descriptions;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        descriptions << parts[i] + " (" + parts[i + 1] + ")";
-    }
-    return descriptions.join(";;");
 }
 
 // A plain icon of a node grid, so the station is told apart in the task bar.
@@ -442,12 +432,14 @@ MessageAnswer CPanelixDlg::ShowMessage(std::string_view text, std::string_view c
 }
 
 std::string CPanelixDlg::ChooseFileToOpen(std::string_view filter, std::string_view initialName) {
-    return QFileDialog::getOpenFileName(this, QString(), FromUtf8(initialName), ToQtFilter(filter))
+    return QFileDialog::getOpenFileName(this, QString(), FromUtf8(initialName),
+                                        QtFileFilter(filter))
         .toStdString();
 }
 
 std::string CPanelixDlg::ChooseFileToSave(std::string_view filter, std::string_view initialName) {
-    return QFileDialog::getSaveFileName(this, QString(), FromUtf8(initialName), ToQtFilter(filter))
+    return QFileDialog::getSaveFileName(this, QString(), FromUtf8(initialName),
+                                        QtFileFilter(filter))
         .toStdString();
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -10,6 +12,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <thread>
@@ -216,6 +219,34 @@ TEST_F(StationWindow, EndingTheWindow) {
         EXPECT_FALSE(other.isVisible());
         EXPECT_EQ(other.result(), QDialog::Rejected);
         EXPECT_EQ(!other.station().link.connected, c.boardClosed);
+    }
+}
+
+// The programming window's choosers are the main window's: each filter names its pattern
+// once in the chooser's list of file types.
+TEST_F(StationWindow, FileChoosersNameEachPatternOnce) {
+    const struct {
+        const char* name;
+        std::string (CPanelixDlg::*choose)(std::string_view, std::string_view);
+    } choosers[] = {
+        {"open", &CPanelixDlg::ChooseFileToOpen},
+        {"save", &CPanelixDlg::ChooseFileToSave},
+    };
+    for (const auto& c : choosers) {
+        SCOPED_TRACE(c.name);
+        QStringList shown;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                shown = chooser->nameFilters();
+                chooser->reject();
+            }
+        });
+        poll.start(10);
+        const std::string chosen = ((*window).*c.choose)("烧录文件(*.xcfg)|*.xcfg||",
+                                                         folder.filePath(".xcfg").toStdString());
+        EXPECT_EQ(chosen, "");
+        EXPECT_EQ(shown, QStringList{QStringLiteral("烧录文件(*.xcfg)")});
     }
 }
 
