@@ -349,6 +349,8 @@ void CArrangeSample::KillTimer(int timerId) {
 void ShowArrangeSample(std::unique_ptr<CArrangeSample>& window, Station& station, QWidget* parent) {
     if (!window) {
         window = std::make_unique<CArrangeSample>(station, parent);
+    } else if (window->isHidden()) {
+        window->Organiser().Reshow();
     }
     if (parent != nullptr) {
         window->move(parent->frameGeometry().center() - window->rect().center());

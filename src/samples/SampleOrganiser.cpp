@@ -361,6 +361,12 @@ void SampleOrganiser::Close() {
     form_.KillTimer(organiserids::kLinkTimer);
 }
 
+void SampleOrganiser::Reshow() {
+    if (!acquisitionPending_) {
+        form_.SetTimer(organiserids::kLinkTimer, organiserids::kTimerPeriodMs);
+    }
+}
+
 bool SampleOrganiser::ReadFields() {
     const int method = form_.CheckedMethod();
     if (method == 0 || method == 1) {

@@ -150,6 +150,10 @@ public:
     // Closing the window: the fields read, the parameters file written (a failure is
     // reported), the values shown, timer 10 stopped. The window then hides; the list stays.
     void Close();
+    // The hidden window shown again: unless an acquisition is under way, timer 10 runs again,
+    // so "获取一个样本" follows linkOk once more (a window first closed while the board was
+    // away would otherwise keep the button dead).
+    void Reshow();
 
     // Reads the method and fields 1068..1071 into the test standard in that order. A text
     // that is no number (for 1070 and 1071 also above 255) keeps the previous value; a

@@ -134,6 +134,16 @@ TEST_F(OrganiserTest, TimerTenFollowsTheLinkUntilTheWindowCloses) {
     EXPECT_FALSE(form.TimerArmed(organiserids::kLinkTimer));
 }
 
+TEST_F(OrganiserTest, ShowingTheWindowAgainLetsTheButtonFollowTheLink) {
+    Open();
+    organiser->Close();
+    organiser->Reshow();
+    station.linkOk = true;
+    organiser->OnTimer(organiserids::kLinkTimer);
+    EXPECT_TRUE(form.TimerArmed(organiserids::kLinkTimer));
+    EXPECT_EQ(form.ControlEnabled(organiserids::kButtonAcquire), true);
+}
+
 TEST_F(OrganiserTest, ImportListsTheFilesHeader) {
     Open();
     prompter.openAnswers.push_back("");
