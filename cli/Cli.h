@@ -7,8 +7,8 @@
 
 // What every panelix-cli command gets: the global options and its own words.
 struct CliContext {
-    std::string board = "usb";       // --board: where the board is reached
-    std::vector<std::string> args;   // the command's words after its name
+    std::string board = "usb";      // --board: where the board is reached
+    std::vector<std::string> args;  // the command's words after its name
     std::ostream& out = std::cout;
     std::ostream& err = std::cerr;
 };

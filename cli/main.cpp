@@ -12,11 +12,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"config", RunConfigCommand},
-    {"xcfg", RunXcfgCommand},
-    {"board", RunBoardCommand},
-    {"sample", RunSampleCommand},
-    {"test", RunTestCommand},
+    {"config", RunConfigCommand}, {"xcfg", RunXcfgCommand}, {"board", RunBoardCommand},
+    {"sample", RunSampleCommand}, {"test", RunTestCommand},
 };
 
 int Usage(std::ostream& err) {
