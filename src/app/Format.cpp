@@ -33,9 +33,13 @@ std::string Padded(int32_t value, int radix, char decimalPad) {
 
 }  // namespace
 
-std::string FormatPadded(int32_t value, int radix) { return Padded(value, radix, ' '); }
+std::string FormatPadded(int32_t value, int radix) {
+    return Padded(value, radix, ' ');
+}
 
-std::string FormatZeroPadded(int32_t value, int radix) { return Padded(value, radix, '0'); }
+std::string FormatZeroPadded(int32_t value, int radix) {
+    return Padded(value, radix, '0');
+}
 
 std::string Right(std::string_view text, size_t n) {
     return std::string(text.size() <= n ? text : text.substr(text.size() - n));

@@ -20,21 +20,23 @@ std::vector<uint8_t> ReadFile(const char* path) {
 
 void Mutate(std::vector<uint8_t>& input, const std::vector<std::vector<uint8_t>>& seeds,
             std::mt19937& random) {
-    static const uint8_t kInteresting[] = {0,   1,   '0', '1', '9', ',', '{', '}', '=', '%',
+    static const uint8_t kInteresting[] = {0,   1,   '0',  '1',  '9',  ',', '{', '}',  '=',  '%',
                                            '[', ']', '\r', '\n', '\t', ' ', '-', 0x7F, 0x80, 0xFF};
     const int steps = 1 + static_cast<int>(random() % 8);
     for (int s = 0; s < steps; ++s) {
         const size_t pos = input.empty() ? 0 : random() % (input.size() + 1);
         switch (random() % 6) {
             case 0:
-                if (!input.empty() && pos < input.size()) input[pos] ^= 1u << (random() % 8);
+                if (!input.empty() && pos < input.size())
+                    input[pos] ^= 1u << (random() % 8);
                 break;
             case 1:
                 input.insert(input.begin() + static_cast<long>(pos),
                              kInteresting[random() % sizeof kInteresting]);
                 break;
             case 2:
-                if (pos < input.size()) input.erase(input.begin() + static_cast<long>(pos));
+                if (pos < input.size())
+                    input.erase(input.begin() + static_cast<long>(pos));
                 break;
             case 3:
                 input.resize(pos);
