@@ -43,9 +43,9 @@ class ConfigurateWindowTest : public ::testing::Test {
 protected:
     ConfigurateWindowTest() {
         UiTestApp();
-        std::filesystem::create_directories(folder.path / "Config");
+        std::filesystem::create_directories(folder.path() / "Config");
         window = std::make_unique<CConfigurate>(
-            ConfigurationHost{live, state, log, linkOk, view, Utf8FromPath(folder.path),
+            ConfigurationHost{live, state, log, linkOk, view, Utf8FromPath(folder.path()),
                               liveComplete},
             nullptr, &view);
         window->show();
@@ -167,8 +167,8 @@ TEST_F(ConfigurateWindowTest, CloseBoxRunsTheClosingProcedure) {
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_EQ(view.messages[0].text, "X有效通道数量 错误，范围应该是1~32");
-    EXPECT_EQ(ReadCriterion(AdditionalParamsPath(folder.path)), 0);
-    EXPECT_TRUE(std::filesystem::exists(AdditionalParamsPath(folder.path)));
+    EXPECT_EQ(ReadCriterion(AdditionalParamsPath(folder.path())), 0);
+    EXPECT_TRUE(std::filesystem::exists(AdditionalParamsPath(folder.path())));
 
     ImportExample();
     Find<QRadioButton>(*window, "radio", configids::kRadioSample)->click();
@@ -180,7 +180,7 @@ TEST_F(ConfigurateWindowTest, CloseBoxRunsTheClosingProcedure) {
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(log.Text(), "判定依据：样本偏差\r\n");
     EXPECT_EQ(view.rebuildGridCalls, 1);
-    EXPECT_EQ(ReadCriterion(AdditionalParamsPath(folder.path)), 1);
+    EXPECT_EQ(ReadCriterion(AdditionalParamsPath(folder.path())), 1);
 }
 
 TEST_F(ConfigurateWindowTest, EnterAndEscapeEndTheWindowWithoutClosingProcedure) {
@@ -201,7 +201,7 @@ TEST_F(ConfigurateWindowTest, EnterAndEscapeEndTheWindowWithoutClosingProcedure)
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(view.messages.size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(AdditionalParamsPath(folder.path)));
+    EXPECT_FALSE(std::filesystem::exists(AdditionalParamsPath(folder.path())));
     EXPECT_EQ(log.Text(), "");
     EXPECT_EQ(view.rebuildGridCalls, 0);
 }

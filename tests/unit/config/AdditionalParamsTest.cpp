@@ -13,7 +13,7 @@ TEST(AdditionalParams, LivesBelowTheWorkingFolder) {
 
 TEST(AdditionalParams, CriterionAloneCreatesTheFile) {
     TempFolder folder;
-    const auto file = AdditionalParamsPath(folder.path);
+    const auto file = AdditionalParamsPath(folder.path());
     std::filesystem::create_directories(file.parent_path());
     EXPECT_EQ(ReadCriterion(file), 0);
     EXPECT_TRUE(WriteCriterion(file, 1));
@@ -23,7 +23,7 @@ TEST(AdditionalParams, CriterionAloneCreatesTheFile) {
 
 TEST(AdditionalParams, OrganiserReadsDefaultsAndTruncatesPercentages) {
     TempFolder folder;
-    const auto file = folder.path / "AdditionalPara1.ini";
+    const auto file = folder.path() / "AdditionalPara1.ini";
     WriteBytes(file,
                "[basicparameters]\r\ncriterion=1\r\nBasicParametersFullDirectory=D:\\cfg\\a.txt\r\n"
                "[TestStandards]\r\nDeviationMethod=1\r\nAbsoluteDeviationPositive=4000000000\r\n"
@@ -47,7 +47,7 @@ TEST(AdditionalParams, OrganiserReadsDefaultsAndTruncatesPercentages) {
 
 TEST(AdditionalParams, OrganiserReportsAMissingFileAndKeepsItsValues) {
     TempFolder folder;
-    const auto file = AdditionalParamsPath(folder.path);
+    const auto file = AdditionalParamsPath(folder.path());
     AdditionalParams params;
     params.DeviationMethod = 1;
     params.RelativeDeviationPositive = 10;
@@ -63,7 +63,7 @@ TEST(AdditionalParams, OrganiserReportsAMissingFileAndKeepsItsValues) {
 
 TEST(AdditionalParams, OrganiserWritesItsSevenKeysAfterCriterion) {
     TempFolder folder;
-    const auto file = folder.path / "AdditionalPara1.ini";
+    const auto file = folder.path() / "AdditionalPara1.ini";
     ASSERT_TRUE(WriteCriterion(file, 0));
     AdditionalParams params;
     params.BasicParametersFullDirectory = "ignored: the station's path is written";

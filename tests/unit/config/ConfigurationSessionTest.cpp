@@ -52,10 +52,10 @@ constexpr const char* kSaveQuestion = "当前配置已经更改，是否保存�
 
 class ConfigurationSessionTest : public ::testing::Test {
 protected:
-    ConfigurationSessionTest() { std::filesystem::create_directories(folder.path / "Config"); }
+    ConfigurationSessionTest() { std::filesystem::create_directories(folder.path() / "Config"); }
 
     ConfigurationHost Host() {
-        return {live, state, log, linkOk, view, Utf8FromPath(folder.path), liveComplete};
+        return {live, state, log, linkOk, view, Utf8FromPath(folder.path()), liveComplete};
     }
 
     // A session opened as the menu command opens the window.
@@ -89,7 +89,7 @@ protected:
         return texts;
     }
 
-    std::filesystem::path IniPath() const { return AdditionalParamsPath(folder.path); }
+    std::filesystem::path IniPath() const { return AdditionalParamsPath(folder.path()); }
 
     TempFolder folder;
     TestConfig live;
@@ -205,7 +205,7 @@ TEST_F(ConfigurationSessionTest, ImportOfAGoodFileFillsTheWindow) {
     EXPECT_TRUE(view.messages.empty());
     ASSERT_EQ(view.openRequests.size(), 1u);
     EXPECT_EQ(view.openRequests[0].filter, "文本文件(*.txt)|*.txt||");
-    EXPECT_EQ(view.openRequests[0].initialName, Utf8FromPath(folder.path / "Config" / ".txt"));
+    EXPECT_EQ(view.openRequests[0].initialName, Utf8FromPath(folder.path() / "Config" / ".txt"));
     EXPECT_EQ(form.texts[configids::kFieldXCount], "32");
     EXPECT_EQ(form.texts[configids::kFieldYCount], "52");
     EXPECT_EQ(form.texts[configids::kFieldVaMin], "18000");
@@ -260,7 +260,7 @@ TEST_F(ConfigurationSessionTest, ImportOfAGoodFileFillsTheWindow) {
 }
 
 TEST_F(ConfigurationSessionTest, ImportThatDoesNotHappenChangesNothing) {
-    const std::string folderPath = Utf8FromPath(folder.path);
+    const std::string folderPath = Utf8FromPath(folder.path());
     for (const std::string& answer :
          {std::string(), std::string("/no/such/folder/panel.txt"), folderPath}) {
         Open();
@@ -515,7 +515,7 @@ TEST_F(ConfigurationSessionTest, LowerLimitAboveItsEntryRangeStillValidatesAndEx
     EXPECT_EQ(form.texts[configids::kFieldVaMin], "35000");
     EXPECT_EQ(form.texts[configids::kFieldVaMax], "38000");
 
-    const std::filesystem::path out = folder.path / "Config" / "limits.txt";
+    const std::filesystem::path out = folder.path() / "Config" / "limits.txt";
     view.saveAnswers.push_back(Utf8FromPath(out));
     EXPECT_TRUE(session->Export());
     EXPECT_NE(ReadBytes(out).find("rawdata_va_min=35000\t"), std::string::npos);
@@ -531,10 +531,10 @@ TEST_F(ConfigurationSessionTest, ExportWritesTheWorkingCopyAndAppliesIt) {
     form.checkedCriterion = 1;
     session->ChooseCriterion(1);
     session->Working().multikey_matrix[1][1] = 1;
-    view.saveAnswers.push_back(Utf8FromPath(folder.path / "Config" / "exported"));
+    view.saveAnswers.push_back(Utf8FromPath(folder.path() / "Config" / "exported"));
     EXPECT_TRUE(session->Export());
 
-    const std::filesystem::path written = folder.path / "Config" / "exported.txt";
+    const std::filesystem::path written = folder.path() / "Config" / "exported.txt";
     ASSERT_TRUE(std::filesystem::exists(written));
     ASSERT_EQ(view.saveRequests.size(), 1u);
     EXPECT_EQ(view.saveRequests[0].filter, "文本文件(*.txt)|*.txt||");
@@ -588,7 +588,7 @@ TEST_F(ConfigurationSessionTest, ExportThatStopsAppliesNothing) {
 TEST_F(ConfigurationSessionTest, SavingOnCloseExportsBeforeReadying) {
     Open();
     TypeValid();
-    const std::filesystem::path out = folder.path / "Config" / "typed.txt";
+    const std::filesystem::path out = folder.path() / "Config" / "typed.txt";
     view.saveAnswers.push_back(Utf8FromPath(out));
     view.messageAnswers = {MessageAnswer::Ok};
     EXPECT_TRUE(session->Close());

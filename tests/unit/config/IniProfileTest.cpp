@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(IniProfile, SetValue, ::testing::ValuesIn(kSetCases),
 // Key by key from nothing, as the sample writer fills a new file.
 TEST(IniProfile, WritesBuildSectionsInOrder) {
     TempFolder folder;
-    const auto file = folder.path / "sample.ini";
+    const auto file = folder.path() / "sample.ini";
     EXPECT_TRUE(WriteProfileString(file, "Sample_Configuration", "Time", "0102030405"));
     EXPECT_TRUE(WriteProfileString(file, "Sample_Configuration", "Source", "1"));
     EXPECT_TRUE(WriteProfileString(file, "Sample_Context", "Y0", "17000,"));
@@ -108,12 +108,12 @@ TEST(IniProfile, WritesBuildSectionsInOrder) {
     EXPECT_EQ(ReadBytes(file),
               "[Sample_Configuration]\r\nTime=0102030405\r\nSource=3\r\nVAmin=-5\r\n"
               "[Sample_Context]\r\nY0=17000,\r\n");
-    EXPECT_FALSE(std::filesystem::exists(folder.path / "sample.ini.new"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "sample.ini.new"));
 }
 
 TEST(IniProfile, ReadsIntegersAsTheProfileFunctionDoes) {
     TempFolder folder;
-    const auto file = folder.path / "numbers.ini";
+    const auto file = folder.path() / "numbers.ini";
     WriteBytes(file, "[n]\nsigned= -12abc\nempty=\nletters=abc\nbig=4000000000\nplus=+7\n");
     EXPECT_EQ(ReadProfileInt(file, "n", "signed", 99), -12);
     EXPECT_EQ(ReadProfileInt(file, "n", "empty", 99), 99);
@@ -121,26 +121,26 @@ TEST(IniProfile, ReadsIntegersAsTheProfileFunctionDoes) {
     EXPECT_EQ(static_cast<uint32_t>(ReadProfileInt(file, "n", "big", 0)), 4000000000u);
     EXPECT_EQ(ReadProfileInt(file, "n", "plus", 0), 7);
     EXPECT_EQ(ReadProfileInt(file, "n", "missing", 99), 99);
-    EXPECT_EQ(ReadProfileInt(folder.path / "none.ini", "n", "signed", 5), 5);
+    EXPECT_EQ(ReadProfileInt(folder.path() / "none.ini", "n", "signed", 5), 5);
 }
 
 TEST(IniProfile, StringsFitTheBufferInWholeCharacters) {
     TempFolder folder;
-    const auto file = folder.path / "text.ini";
+    const auto file = folder.path() / "text.ini";
     const std::string cut(510, 'a');
     WriteBytes(file, "[s]\nlong=" + cut + "中文\nshort=C:\\路径\\a.txt\n");
     EXPECT_EQ(ReadProfileString(file, "s", "long", ""), cut);
     EXPECT_EQ(ReadProfileString(file, "s", "short", ""), "C:\\路径\\a.txt");
     EXPECT_EQ(ReadProfileString(file, "s", "missing", "default"), "default");
-    EXPECT_EQ(ReadProfileString(folder.path / "none.ini", "s", "short", ""), "");
+    EXPECT_EQ(ReadProfileString(folder.path() / "none.ini", "s", "short", ""), "");
 }
 
 TEST(IniProfile, WriteThatCannotHappenChangesNothing) {
     TempFolder folder;
-    EXPECT_FALSE(WriteProfileString(folder.path / "no" / "such.ini", "s", "k", "v"));
-    EXPECT_FALSE(WriteProfileString(folder.path, "s", "k", "v"));
+    EXPECT_FALSE(WriteProfileString(folder.path() / "no" / "such.ini", "s", "k", "v"));
+    EXPECT_FALSE(WriteProfileString(folder.path(), "s", "k", "v"));
 
-    const auto file = folder.path / "keep.ini";
+    const auto file = folder.path() / "keep.ini";
     WriteBytes(file, "[s]\nk=1\n");
     EXPECT_FALSE(WriteProfileString(file, "s", "k", "two\nlines"));
     EXPECT_EQ(ReadBytes(file), "[s]\nk=1\n");

@@ -75,7 +75,7 @@ LoadResult Load(const std::string& text, TestConfig start = {}) {
 
 TEST(TestConfigFile, WriterProducesTheStationBytes) {
     TempFolder folder;
-    const auto out = folder.path / "out.txt";
+    const auto out = folder.path() / "out.txt";
     RecordingPrompter prompter;
     ASSERT_TRUE(SaveTestConfig(out.string(), PanelConfig(), prompter));
     EXPECT_TRUE(prompter.messages.empty());
@@ -96,7 +96,7 @@ TEST(TestConfigFile, WriterDerivesCountsColumnsAndHidesUnusedX) {
 
 TEST(TestConfigFile, RoundTripRestoresTheRecord) {
     TempFolder folder;
-    const auto file = (folder.path / "panel.txt").string();
+    const auto file = (folder.path() / "panel.txt").string();
     TestConfig written = PanelConfig();
     written.display_area_x[45] = 1;
     RecordingPrompter prompter;
@@ -251,7 +251,7 @@ TEST(TestConfigFile, AcceptsLineFeedEnds) {
 
 TEST(TestConfigFile, UnopenableFileChangesNothing) {
     TempFolder folder;
-    for (const auto& path : {(folder.path / "missing.txt").string(), folder.path.string()}) {
+    for (const auto& path : {(folder.path() / "missing.txt").string(), folder.path().string()}) {
         RecordingPrompter prompter;
         TestConfig config = PanelConfig();
         uint8_t line = 77;
@@ -267,7 +267,7 @@ TEST(TestConfigFile, UnopenableFileChangesNothing) {
 
 TEST(TestConfigFile, WriterReportsFilesItCannotWrite) {
     TempFolder folder;
-    const std::string path = (folder.path / "no-such-folder" / "out.txt").string();
+    const std::string path = (folder.path() / "no-such-folder" / "out.txt").string();
     RecordingPrompter prompter;
     EXPECT_FALSE(SaveTestConfig(path, PanelConfig(), prompter));
     ASSERT_EQ(prompter.messages.size(), 1u);

@@ -4,46 +4,17 @@
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
-#include <random>
 #include <string>
 
 #include "samples/SampleFiles.h"
+#include "support/TempFolder.h"
 
 namespace sample_test {
 
-// A fresh folder below the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("panelix-samples-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string ReadBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
+using ::ReadBytes;
+using ::TempFolder;
+using ::WriteBytes;
 
 inline void SetFlags(TestConfig::ChannelFlags& flags, std::initializer_list<size_t> channels) {
     for (size_t channel : channels) {
