@@ -181,7 +181,8 @@ TestOutcome Station::RunTest() {
                     counters,
                     readCounter,
                     counterFrequency,
-                    testStartCount};
+                    testStartCount,
+                    lastTest};
     const TestOutcome outcome = ::RunTest(bench);
     lastTestPassed_ = outcome == TestOutcome::Pass;
     if (controllerReady) {

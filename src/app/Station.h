@@ -116,6 +116,8 @@ public:
     std::function<int64_t()> readCounter = SteadyCounterNow;
     double counterFrequency = SteadyCounterFrequency();
     int64_t testStartCount = 0;
+    // What the last test came to: its outcome, attempts and cycle time.
+    TestSummary lastTest;
     // The sample organiser asks for one acquisition test on timer 4.
     bool sampleRequested = false;
     // Runs on timer 4 right after the acquisition test and its sample, with the test's

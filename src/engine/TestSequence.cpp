@@ -76,6 +76,10 @@ bool RunAttempt(TestBench& bench) {
     return true;
 }
 
+double SecondsSinceStart(const TestBench& bench) {
+    return static_cast<double>(bench.readCounter() - bench.testStartCount) / bench.counterFrequency;
+}
+
 void FinishTest(TestBench& bench) {
     bench.sleeper.SleepMs(kEndPauseMs);
     if (bench.configState.configValid) {
@@ -105,9 +109,7 @@ TestOutcome ShowResult(TestBench& bench) {
     bench.view.SetStatus(pass ? "PASS" : "NG", pass ? kPassColour : kNgColour);
     CountVerdict(bench.counters, pass);
     bench.view.RefreshCounters();
-    const double seconds =
-        static_cast<double>(bench.readCounter() - bench.testStartCount) / bench.counterFrequency;
-    Log(bench, ElapsedTimeLine(seconds));
+    Log(bench, ElapsedTimeLine(SecondsSinceStart(bench)));
     return pass ? TestOutcome::Pass : TestOutcome::Ng;
 }
 
@@ -117,7 +119,9 @@ TestOutcome RunTest(TestBench& bench) {
     ResetForTest(bench);
     bench.view.EnableControl(ids::kStartButton, false);
     bench.view.EnableMenuItem(ids::kMenuProgramming, false);
+    bench.summary = {};
     for (int attempt = 1;; ++attempt) {
+        bench.summary.attempts = attempt;
         if (RunAttempt(bench)) {
             break;
         }
@@ -125,6 +129,7 @@ TestOutcome RunTest(TestBench& bench) {
             bench.flags.selfTestPassed = false;
             bench.view.SetStatus("NG", kNgColour);
             Log(bench, "测试失败，原因：USB连接异常或驱动通道严重短路");
+            bench.summary.seconds = SecondsSinceStart(bench);
             FinishTest(bench);
             return TestOutcome::Unmeasured;
         }
@@ -132,6 +137,8 @@ TestOutcome RunTest(TestBench& bench) {
         ResetAttempt(bench);
     }
     const TestOutcome outcome = ShowResult(bench);
+    bench.summary.outcome = outcome;
+    bench.summary.seconds = SecondsSinceStart(bench);
     Log(bench, "测试完成");
     FinishTest(bench);
     return outcome;

@@ -21,6 +21,13 @@ enum class TestOutcome {
     Unmeasured,  // every attempt lost its board or its answers: no verdict, nothing counted
 };
 
+// What the last test came to, for its result record.
+struct TestSummary {
+    TestOutcome outcome = TestOutcome::Unmeasured;
+    int attempts = 0;      // 1 for a test measured at its first attempt
+    double seconds = 0.0;  // from the press to the verdict (or the failure line)
+};
+
 // A test that cannot be measured is tried again as a whole, up to this many attempts.
 constexpr int kMaxTestAttempts = 15;
 
@@ -51,6 +58,8 @@ struct TestBench {
     const std::function<int64_t()>& readCounter;
     double counterFrequency;
     int64_t& testStartCount;
+    // Filled when the test ends.
+    TestSummary& summary;
 };
 
 // Tests the panel on the board, on the UI thread, and returns when the test is over.
