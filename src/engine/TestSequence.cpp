@@ -109,7 +109,9 @@ TestOutcome ShowResult(TestBench& bench) {
     bench.view.SetStatus(pass ? "PASS" : "NG", pass ? kPassColour : kNgColour);
     CountVerdict(bench.counters, pass);
     bench.view.RefreshCounters();
-    Log(bench, ElapsedTimeLine(SecondsSinceStart(bench)));
+    // Read once, so the record's cycle time is the one the log shows.
+    bench.summary.seconds = SecondsSinceStart(bench);
+    Log(bench, ElapsedTimeLine(bench.summary.seconds));
     return pass ? TestOutcome::Pass : TestOutcome::Ng;
 }
 
@@ -138,7 +140,6 @@ TestOutcome RunTest(TestBench& bench) {
     }
     const TestOutcome outcome = ShowResult(bench);
     bench.summary.outcome = outcome;
-    bench.summary.seconds = SecondsSinceStart(bench);
     Log(bench, "测试完成");
     FinishTest(bench);
     return outcome;

@@ -172,6 +172,9 @@ TEST(EngineSequence, NormalTestTraceLineByLine) {
     EXPECT_EQ(rig.view.refreshCountersCalls, 1);
     EXPECT_EQ(rig.station.counters.okCount, 1);
     EXPECT_EQ(rig.station.counters.ngCount, 0);
+    EXPECT_EQ(rig.station.lastTest.outcome, TestOutcome::Pass);
+    EXPECT_EQ(rig.station.lastTest.attempts, 1);
+    EXPECT_DOUBLE_EQ(rig.station.lastTest.seconds, 1.5);
     EXPECT_TRUE(rig.station.referenceModeActive);
     // The 20 ms pause at the end is the sequence's own sleep.
     EXPECT_GE(rig.sleeper.TotalMs(), 570);
@@ -357,6 +360,8 @@ void ExpectUnmeasured(EngineRig& rig) {
     EXPECT_EQ(rig.view.statusCalls.back().second, kNgColour);
     EXPECT_EQ(rig.station.counters.okCount, 0);
     EXPECT_EQ(rig.station.counters.ngCount, 0);
+    EXPECT_EQ(rig.station.lastTest.outcome, TestOutcome::Unmeasured);
+    EXPECT_EQ(rig.station.lastTest.attempts, kMaxTestAttempts);
     EXPECT_EQ(rig.view.refreshCountersCalls, 0);
     EXPECT_EQ(rig.view.ControlEnabled(ids::kStartButton), true);
     EXPECT_EQ(rig.view.TimerPeriod(timers::kBackToWait), 3000);
